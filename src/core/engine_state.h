@@ -1,0 +1,73 @@
+// The one record of runtime state, owned by the runtime core from
+// start_runtime to end_program.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "quarvel/dyn_string.h"
+#include "quarvel/runtime.h"
+
+namespace quarvel {
+
+class OpenGLVurivari;
+class InputDevice;
+class SoundDevice;
+struct SoundSlot;
+class NetSession;
+class Vurivari3D;
+struct MediaPack;
+
+struct DebugPosition {
+  double error_code = 0;
+  double error_line = 0;
+  double debug_line = 0;
+  double debug_source = 0;
+};
+
+constexpr int kSoundSlotCount = 256;
+
+struct EngineState {
+  ProjectSettings settings;
+  DynString command_line;
+  DynString window_title;
+  std::unique_ptr<std::recursive_mutex> music_lock;
+
+  OpenGLVurivari* gfx = nullptr;
+  InputDevice* input = nullptr;
+  SoundDevice* sound = nullptr;
+  SoundSlot* sound_slots = nullptr;  // kSoundSlotCount records
+  NetSession* net = nullptr;
+  Vurivari3D* renderer3d = nullptr;
+  MediaPack* media_pack = nullptr;
+  MediaPack* media_pack_second = nullptr;
+  void* window = nullptr;
+
+  double start_ms = 0;
+  double frame_ms = 0;
+  double previous_frame_ms = 0;
+
+  uint8_t auto_pause = 0;
+  uint8_t paused = 0;
+  uint8_t allow_escape = 1;
+  int current_font = 0;
+
+  DebugPosition debug;
+  int32_t random_seed = 0;
+
+  // Runtime options from the command line or the environment.
+  int window_scale = 0;  // 0: chosen to fit the desktop
+
+  bool started = false;
+  bool shutting_down = false;
+};
+
+EngineState& engine();
+
+// The runtime's clock in milliseconds.
+double now_ms();
+
+void shutdown_runtime();
+
+}  // namespace quarvel

@@ -1,0 +1,160 @@
+// show_screen, the frame grid and the clocks.
+#include <algorithm>
+
+#include "core/engine_state.h"
+#include "core/opengl_vurivari.h"
+#include "core/window_events.h"
+#include "gfx2d/draw_state.h"
+#include "gfx3d/vurivari3d.h"
+#include "input/input_device.h"
+#include "platform/platform.h"
+
+namespace quarvel {
+
+namespace {
+// The frame wait sleeps while more than this many milliseconds remain and
+// spins for the rest, which keeps the grid exact without burning a core.
+constexpr double kSpinMarginMs = 2.0;
+// Longest single sleep, so that window events keep flowing while waiting.
+constexpr double kLongestSleepMs = 4.0;
+}  // namespace
+
+double now_ms() { return platform::now_ms(); }
+
+double current_ms() { return now_ms(); }
+
+void window_activated(bool active) {
+  EngineState& e = engine();
+  if (e.settings.debug_mode != 0 || e.auto_pause != 1) return;
+  if (active) {
+    platform::window_set_caption(e.window_title.c_str());
+    e.paused = 0;
+    if (e.input) e.input->resync();
+  } else {
+    DynString caption = e.window_title + " <pause>";
+    platform::window_set_caption(caption.c_str());
+    e.paused = 1;
+  }
+}
+
+void dispatch_window_event(const platform::Event& event) {
+  EngineState& e = engine();
+  switch (event.type) {
+    case platform::EventType::close:
+      end_program();
+    case platform::EventType::focus_lost:
+      window_activated(false);
+      break;
+    case platform::EventType::focus_gained:
+      window_activated(true);
+      break;
+    case platform::EventType::key_down:
+    case platform::EventType::key_up:
+      if (e.input) e.input->apply_key_event(event);
+      break;
+    default:
+      break;
+  }
+}
+
+int OpenGLVurivari::pump_messages() {
+  platform::Event event;
+  while (platform::next_event(event)) dispatch_window_event(event);
+  return 1;
+}
+
+double OpenGLVurivari::present_frame() {
+  leave_current_surface();
+  // Keep the finished frame (resolving multisampling on the way) and show it.
+  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, draw_fbo_);
+  gl.glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, shown_fbo_);
+  GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+  if (scissor) glDisable(GL_SCISSOR_TEST);
+  gl.glBlitFramebufferEXT(0, 0, surface_width, surface_height, 0, 0, surface_width, surface_height,
+                          GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  show_presented_in_window();
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  if (scissor) glEnable(GL_SCISSOR_TEST);
+
+  double t0 = now_ms();
+  double now;
+  platform::Event event;
+  for (;;) {
+    if (platform::next_event(event)) {
+      dispatch_window_event(event);
+      continue;
+    }
+    now = now_ms();
+    if (now > next_frame_ms) break;
+    double remaining = next_frame_ms - now;
+    if (remaining > kSpinMarginMs) {
+      platform::sleep_until_ms(now + std::min(remaining - kSpinMarginMs, kLongestSleepMs));
+    }
+  }
+  next_frame_ms += frame_interval_ms;
+  if (frame_interval_ms > 0) {
+    // A late frame is shown at once; the grid points it missed are dropped.
+    while (now > next_frame_ms) next_frame_ms += frame_interval_ms;
+  }
+  return now - t0 + 1;
+}
+
+void show_screen() {
+  EngineState& e = engine();
+  OpenGLVurivari* gfx = e.gfx;
+  if (!gfx) return;
+  if (e.settings.debug_mode != 0) {
+    platform::window_show();
+    platform::window_raise();
+  }
+  e.previous_frame_ms = e.frame_ms;
+  e.frame_ms = now_ms();
+  while (e.paused == 1) {
+    gfx->pump_messages();
+    platform::sleep_until_ms(now_ms() + 100.0);
+  }
+  if (e.input) {
+    e.input->poll_keyboard();
+    e.input->mouse_fresh = 1;
+  }
+  if (e.input) {
+    bool quit = e.allow_escape == 1 && (e.input->key_down(129) || e.input->key_down(1));
+    quit = quit || (e.input->key_down(56) && e.input->key_down(62));
+    if (quit) {
+      e.debug.error_code = 0;
+      e.debug.error_line = e.debug.debug_line;
+      end_program();
+    }
+  }
+  if (e.renderer3d) e.renderer3d->end_shadow_pass();
+  gfx->present_frame();
+
+  reset_alpha_mode();
+  draw_background_layer(0);
+  gfx->setup_2d_projection(0, 0, 0, 0);
+  if (e.renderer3d) {
+    e.renderer3d->bind_mipmapped_texture = 0;
+    e.renderer3d->use_shader(-1);
+  }
+}
+
+void limit_frame_rate(double frames_per_second) {
+  if (!engine().gfx) return;
+  // Truncated toward zero; values beyond any sensible rate (or not a
+  // number) are kept inside the integer range first.
+  double rate = frames_per_second > 0 ? std::min(frames_per_second, 1.0e6) : 0.0;
+  engine().gfx->set_frame_interval(static_cast<int>(rate));
+}
+
+double elapsed_ms() { return now_ms() - engine().start_ms; }
+
+double frame_duration_ms() {
+  double d = engine().frame_ms - engine().previous_frame_ms;
+  return d > 0 ? d : 1.0;
+}
+
+void allow_escape(double on) { engine().allow_escape = on != 0 ? 1 : 0; }
+
+void auto_pause(double on) { engine().auto_pause = on != 0 ? 1 : 0; }
+
+}  // namespace quarvel

@@ -1,0 +1,420 @@
+#include "core/opengl_vurivari.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/engine_state.h"
+#include "core/window_events.h"
+#include "platform/platform.h"
+
+namespace quarvel {
+
+GlEntryPoints gl;
+
+namespace {
+
+// Process-wide, each set at most once.
+bool g_software_warning_given = false;
+
+const char kSoftwareCaption[] = "!!OpenGL Software Emulation!!";
+const char kSoftwareText[] =
+    "Please update your GFX adapter's driver\nso it can render OpenGL by HARDWARE\n\n\n"
+    "Bitte aktualisieren Sie Ihren\nGrafkkartentreiber, damit er OpenGL\nper HARDWARE unterst\xC3\xBCtzt!";
+
+template <typename T>
+void lookup(T& slot, const char* name) {
+  slot = reinterpret_cast<T>(platform::gl_proc_address(name));
+}
+
+// The first of several names that the driver knows.
+template <typename T>
+void lookup_any(T& slot, std::initializer_list<const char*> names) {
+  slot = nullptr;
+  for (const char* name : names) {
+    lookup(slot, name);
+    if (slot) return;
+  }
+}
+
+}  // namespace
+
+OpenGLVurivari::OpenGLVurivari() {
+  counter_available = 1;
+  counter_frequency = 1.0e9;  // the monotonic clock counts nanoseconds
+  next_frame_ms = now_ms();
+}
+
+OpenGLVurivari::~OpenGLVurivari() {
+  if (context_ready) leave_current_surface();
+  release_window();
+  gl_context = false;
+}
+
+void OpenGLVurivari::set_frame_interval(int frames_per_second) {
+  frame_interval_ms = frames_per_second > 0 ? 1000.0 / frames_per_second : 2.0;
+}
+
+int OpenGLVurivari::choose_window_scale() const {
+  if (engine().window_scale > 0) return engine().window_scale;
+  int dw = 0, dh = 0;
+  if (!platform::desktop_size(dw, dh) || surface_width <= 0 || surface_height <= 0) return 1;
+  // The largest whole scale that leaves room for panels and decorations.
+  int by_width = static_cast<int>(dw * 0.85) / surface_width;
+  int by_height = static_cast<int>(dh * 0.85) / surface_height;
+  return std::max(1, std::min(by_width, by_height));
+}
+
+bool OpenGLVurivari::create_window(int width, int height, int depth, int frame_rate, int requested_samples) {
+  set_frame_interval(frame_rate);
+  samples = requested_samples;
+  surface_width = width;
+  surface_height = height;
+  window_scale = choose_window_scale();
+
+  platform::WindowRequest request;
+  request.width = width * window_scale;
+  request.height = height * window_scale;
+  request.caption = "Quarvel";
+  if (!platform::window_create(request, last_error_)) return false;
+  gl_context = true;
+
+  colour_depth = depth != 0 ? depth : 32;
+  fullscreen_active = 0;
+
+  load_entry_points();
+  if (!create_surface_buffers(requested_samples)) {
+    platform::window_destroy();
+    gl_context = false;
+    return false;
+  }
+
+  check_software_renderer();
+
+  fullscreen_active = 0;
+  next_frame_ms = now_ms();
+
+  platform::window_show();
+  setup_2d_projection(0, 0, 0, 0);
+  context_ready = 1;
+  return true;
+}
+
+void OpenGLVurivari::load_entry_points() {
+  const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+  if (extensions && std::strstr(extensions, "GL_ARB_multitexture")) {
+    lookup(gl.glActiveTextureARB, "glActiveTextureARB");
+    lookup(gl.glMultiTexCoord2fARB, "glMultiTexCoord2fARB");
+    lookup(gl.glClientActiveTextureARB, "glClientActiveTextureARB");
+    lookup(gl.glGenBuffersARB, "glGenBuffersARB");
+    lookup(gl.glBindBufferARB, "glBindBufferARB");
+    lookup(gl.glBufferDataARB, "glBufferDataARB");
+    lookup(gl.glDeleteBuffersARB, "glDeleteBuffersARB");
+    lookup(gl.glMapBufferARB, "glMapBufferARB");
+    lookup(gl.glUnmapBufferARB, "glUnmapBufferARB");
+    lookup(gl.glGetBufferParameterivARB, "glGetBufferParameterivARB");
+  }
+  if (extensions && std::strstr(extensions, "GL_ARB_fragment_program")) {
+    lookup(gl.glCreateProgramObjectARB, "glCreateProgramObjectARB");
+    lookup(gl.glDeleteObjectARB, "glDeleteObjectARB");
+    lookup(gl.glCreateShaderObjectARB, "glCreateShaderObjectARB");
+    lookup(gl.glShaderSourceARB, "glShaderSourceARB");
+    lookup(gl.glCompileShaderARB, "glCompileShaderARB");
+    lookup(gl.glGetObjectParameterivARB, "glGetObjectParameterivARB");
+    lookup(gl.glAttachObjectARB, "glAttachObjectARB");
+    lookup(gl.glGetInfoLogARB, "glGetInfoLogARB");
+    lookup(gl.glLinkProgramARB, "glLinkProgramARB");
+    lookup(gl.glUseProgramObjectARB, "glUseProgramObjectARB");
+    lookup(gl.glGetUniformLocationARB, "glGetUniformLocationARB");
+    lookup(gl.glUniform1fARB, "glUniform1fARB");
+    lookup(gl.glUniform1iARB, "glUniform1iARB");
+  }
+  lookup_any(gl.glBindRenderbufferEXT, {"glBindRenderbufferEXT", "glBindRenderbuffer"});
+  lookup_any(gl.glDeleteRenderbuffersEXT, {"glDeleteRenderbuffersEXT", "glDeleteRenderbuffers"});
+  lookup_any(gl.glGenRenderbuffersEXT, {"glGenRenderbuffersEXT", "glGenRenderbuffers"});
+  lookup_any(gl.glRenderbufferStorageEXT, {"glRenderbufferStorageEXT", "glRenderbufferStorage"});
+  lookup_any(gl.glBindFramebufferEXT, {"glBindFramebufferEXT", "glBindFramebuffer"});
+  lookup_any(gl.glDeleteFramebuffersEXT, {"glDeleteFramebuffersEXT", "glDeleteFramebuffers"});
+  lookup_any(gl.glGenFramebuffersEXT, {"glGenFramebuffersEXT", "glGenFramebuffers"});
+  lookup_any(gl.glCheckFramebufferStatusEXT, {"glCheckFramebufferStatusEXT", "glCheckFramebufferStatus"});
+  lookup_any(gl.glFramebufferTexture2DEXT, {"glFramebufferTexture2DEXT", "glFramebufferTexture2D"});
+  lookup_any(gl.glFramebufferRenderbufferEXT, {"glFramebufferRenderbufferEXT", "glFramebufferRenderbuffer"});
+  lookup_any(gl.glBlitFramebufferEXT, {"glBlitFramebuffer", "glBlitFramebufferEXT"});
+  lookup_any(gl.glRenderbufferStorageMultisampleEXT,
+             {"glRenderbufferStorageMultisample", "glRenderbufferStorageMultisampleEXT"});
+}
+
+bool OpenGLVurivari::create_surface_buffers(int requested_samples) {
+  delete_surface_buffers();
+  if (!gl.glGenFramebuffersEXT || !gl.glBindFramebufferEXT || !gl.glGenRenderbuffersEXT ||
+      !gl.glRenderbufferStorageEXT || !gl.glFramebufferRenderbufferEXT || !gl.glBlitFramebufferEXT ||
+      !gl.glCheckFramebufferStatusEXT) {
+    last_error_ = "the OpenGL driver has no framebuffer objects";
+    return false;
+  }
+  // The presented frame: plain RGBA8.
+  gl.glGenFramebuffersEXT(1, &shown_fbo_);
+  gl.glGenRenderbuffersEXT(1, &shown_colour_);
+  gl.glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, shown_colour_);
+  gl.glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA8, surface_width, surface_height);
+  gl.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, shown_fbo_);
+  gl.glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, shown_colour_);
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+
+  // The draw target: RGBA8 with 24-bit depth and 8-bit stencil, multisampled
+  // when asked; the sample count halves until the driver accepts it.
+  auto make_draw = [&](int count) -> bool {
+    gl.glGenFramebuffersEXT(1, &draw_fbo_);
+    gl.glGenRenderbuffersEXT(1, &draw_colour_);
+    gl.glGenRenderbuffersEXT(1, &draw_depth_);
+    gl.glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, draw_colour_);
+    if (count > 0) {
+      gl.glRenderbufferStorageMultisampleEXT(GL_RENDERBUFFER_EXT, count, GL_RGBA8, surface_width, surface_height);
+    } else {
+      gl.glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA8, surface_width, surface_height);
+    }
+    gl.glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, draw_depth_);
+    if (count > 0) {
+      gl.glRenderbufferStorageMultisampleEXT(GL_RENDERBUFFER_EXT, count, GL_DEPTH24_STENCIL8_EXT, surface_width,
+                                             surface_height);
+    } else {
+      gl.glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH24_STENCIL8_EXT, surface_width, surface_height);
+    }
+    gl.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, draw_fbo_);
+    gl.glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, draw_colour_);
+    gl.glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, draw_depth_);
+    gl.glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_STENCIL_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, draw_depth_);
+    bool complete = gl.glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
+    while (glGetError() != GL_NO_ERROR) complete = false;
+    if (!complete) {
+      gl.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+      gl.glDeleteFramebuffersEXT(1, &draw_fbo_);
+      gl.glDeleteRenderbuffersEXT(1, &draw_colour_);
+      gl.glDeleteRenderbuffersEXT(1, &draw_depth_);
+      draw_fbo_ = draw_colour_ = draw_depth_ = 0;
+    }
+    return complete;
+  };
+
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  bool made = false;
+  int count = requested_samples > 0 && gl.glRenderbufferStorageMultisampleEXT ? requested_samples : 0;
+  if (count > 0) {
+    GLint max_samples = 0;
+    glGetIntegerv(GL_MAX_SAMPLES_EXT, &max_samples);
+    while (count > 0 && !made) {
+      made = count <= max_samples && make_draw(count);
+      if (!made) count /= 2;
+    }
+  }
+  if (!made) {
+    count = 0;
+    made = make_draw(0);
+  }
+  samples = count;
+  if (!made) {
+    last_error_ = "the OpenGL driver cannot make the drawing surface";
+    return false;
+  }
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  return true;
+}
+
+void OpenGLVurivari::delete_surface_buffers() {
+  if (!gl.glDeleteFramebuffersEXT) return;
+  gl.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  GLuint fbos[2] = {draw_fbo_, shown_fbo_};
+  GLuint rbs[3] = {draw_colour_, draw_depth_, shown_colour_};
+  gl.glDeleteFramebuffersEXT(2, fbos);
+  gl.glDeleteRenderbuffersEXT(3, rbs);
+  draw_fbo_ = draw_colour_ = draw_depth_ = shown_fbo_ = shown_colour_ = 0;
+}
+
+void OpenGLVurivari::bind_draw_target() const {
+  if (gl.glBindFramebufferEXT) gl.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, draw_fbo_);
+}
+
+void OpenGLVurivari::leave_current_surface() {
+  if (current_surface < 0) return;
+  bind_draw_target();
+  current_surface = -1;
+  setup_2d_projection(0, 0, 0, 0);
+}
+
+void OpenGLVurivari::check_software_renderer() {
+  if (g_software_warning_given) return;
+  const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  if (!renderer) return;
+  if (std::strstr(renderer, "llvmpipe") || std::strstr(renderer, "softpipe") ||
+      std::strstr(renderer, "Software Rasterizer") || std::strcmp(renderer, "Mesa Windows GDI Driver") == 0) {
+    g_software_warning_given = true;
+    platform::message_box_warning(kSoftwareCaption, kSoftwareText);
+    append_report_line("OpenGL Software Emulation");
+  }
+}
+
+bool OpenGLVurivari::enter_windowed() {
+  if (fullscreen_active) platform::window_set_fullscreen(false);
+  platform::window_set_client_size(surface_width * window_scale, surface_height * window_scale);
+  platform::window_show();
+  platform::window_raise();
+  setup_2d_projection(0, 0, 0, 0);
+  fullscreen_active = 0;
+  return true;
+}
+
+bool OpenGLVurivari::enter_fullscreen() {
+  if (!platform::window_set_fullscreen(true)) {
+    platform::beep();
+    append_report_line("No Fullscreen Mode available");
+    enter_windowed();
+    return false;
+  }
+  platform::window_show();
+  platform::window_raise();
+  setup_2d_projection(0, 0, 0, 0);
+  fullscreen_active = 1;
+  return true;
+}
+
+bool OpenGLVurivari::hide_window() {
+  if (fullscreen_active) platform::window_set_fullscreen(false);
+  platform::window_hide();
+  fullscreen_active = 0;
+  return true;
+}
+
+void OpenGLVurivari::release_window() {
+  release_texture_tables();
+  if (platform::window_exists()) {
+    if (fullscreen_active) platform::window_set_fullscreen(false);
+    fullscreen_active = 0;
+    delete_surface_buffers();
+    platform::window_destroy();
+  }
+  surface_width = surface_height = 0;
+  context_ready = 0;
+}
+
+void OpenGLVurivari::set_surface_size(int width, int height) {
+  if (width == surface_width && height == surface_height) {
+    setup_2d_projection(0, 0, 0, 0);
+    return;
+  }
+  surface_width = width;
+  surface_height = height;
+  window_scale = choose_window_scale();
+  create_surface_buffers(samples);
+  if (!fullscreen_active) {
+    platform::window_set_client_size(surface_width * window_scale, surface_height * window_scale);
+    platform::window_center();
+  }
+  setup_2d_projection(0, 0, 0, 0);
+}
+
+void OpenGLVurivari::setup_2d_projection(int x, int y, int width, int height) {
+  if (width <= 0 || height <= 0) {
+    // The whole surface; the given corner still applies.
+    width = surface_width;
+    height = surface_height;
+  }
+  viewport_x = x;
+  viewport_y = y;
+  viewport_width = width;
+  viewport_height = height;
+  glViewport(x, surface_height - height - y, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, width, height, 0, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+
+  glEnable(GL_TEXTURE_2D);
+  glDisable(GL_DEPTH_TEST);
+  glEnable(GL_CULL_FACE);
+  glFrontFace(GL_CCW);
+  glEnable(GL_ALPHA_TEST);
+  glAlphaFunc(GL_GREATER, 0.15f);
+  glColor4f(1, 1, 1, 1);
+  glClearColor(0, 0, 0, 1);
+  glShadeModel(GL_FLAT);
+  glDisable(GL_DITHER);
+  glDisable(GL_FOG);
+  glDisable(GL_LINE_SMOOTH);
+  glDisable(GL_POINT_SMOOTH);
+  glDisable(GL_POLYGON_SMOOTH);
+  glDisable(GL_STENCIL_TEST);
+  glDisable(GL_POLYGON_OFFSET_POINT);
+  glDisable(GL_COLOR_MATERIAL);
+  glDisable(GL_AUTO_NORMAL);
+  glDisable(GL_NORMALIZE);
+  glDisable(GL_LIGHTING);
+  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_FASTEST);
+  glHint(GL_POLYGON_SMOOTH_HINT, GL_FASTEST);
+}
+
+void OpenGLVurivari::show_presented_in_window() {
+  int dw = 0, dh = 0;
+  platform::window_drawable_size(dw, dh);
+  if (dw <= 0 || dh <= 0 || surface_width <= 0 || surface_height <= 0) return;
+  // Whole-number scale when the surface fits at least once, else a plain
+  // fit; the aspect ratio is kept and the rest is black.
+  int out_w, out_h;
+  int whole = std::min(dw / surface_width, dh / surface_height);
+  if (whole >= 1) {
+    out_w = surface_width * whole;
+    out_h = surface_height * whole;
+  } else {
+    double fit = std::min(static_cast<double>(dw) / surface_width, static_cast<double>(dh) / surface_height);
+    out_w = std::max(1, static_cast<int>(surface_width * fit));
+    out_h = std::max(1, static_cast<int>(surface_height * fit));
+  }
+  int x0 = (dw - out_w) / 2;
+  int y0 = (dh - out_h) / 2;
+
+  GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+  GLfloat clear[4];
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+  if (scissor) glDisable(GL_SCISSOR_TEST);
+  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, shown_fbo_);
+  gl.glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, 0);
+  if (out_w != dw || out_h != dh) {
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+  gl.glBlitFramebufferEXT(0, 0, surface_width, surface_height, x0, y0, x0 + out_w, y0 + out_h,
+                          GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  platform::gl_swap();
+  gl.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, draw_fbo_);
+  glClearColor(clear[0], clear[1], clear[2], clear[3]);
+  if (scissor) glEnable(GL_SCISSOR_TEST);
+}
+
+int64_t OpenGLVurivari::presented_pixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= surface_width || y >= surface_height || !shown_fbo_) return -1;
+  uint8_t rgb[4] = {0, 0, 0, 0};
+  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, shown_fbo_);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(x, surface_height - 1 - y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, draw_fbo_);
+  return rgb[0] + 256 * rgb[1] + 65536 * rgb[2];
+}
+
+bool OpenGLVurivari::read_presented(uint8_t* rgba, int width, int height) const {
+  if (!shown_fbo_ || width != surface_width || height != surface_height) return false;
+  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, shown_fbo_);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, draw_fbo_);
+  // GL rows run bottom-up; hand them out top row first.
+  const size_t row = static_cast<size_t>(width) * 4;
+  for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
+    std::swap_ranges(rgba + top * row, rgba + (top + 1) * row, rgba + bottom * row);
+  }
+  return true;
+}
+
+}  // namespace quarvel

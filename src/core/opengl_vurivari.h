@@ -1,0 +1,88 @@
+// The graphics core: the window, its GL context and the drawing surface.
+//
+// All drawing goes into an off-screen framebuffer of the surface size (the
+// "draw" framebuffer). present_frame copies it into a second framebuffer
+// that holds the presented frame, which is what the window shows (scaled
+// up with nearest filtering) and what the read-back commands read.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/gl_api.h"
+
+namespace quarvel {
+
+class OpenGLVurivari {
+ public:
+  OpenGLVurivari();
+  virtual ~OpenGLVurivari();
+  OpenGLVurivari(const OpenGLVurivari&) = delete;
+  OpenGLVurivari& operator=(const OpenGLVurivari&) = delete;
+
+  // Window side.
+  bool create_window(int width, int height, int colour_depth, int frame_rate, int samples);
+  bool enter_windowed();
+  bool enter_fullscreen();
+  bool hide_window();
+  void release_window();
+  void setup_2d_projection(int x, int y, int width, int height);
+  void set_surface_size(int width, int height);
+  void set_frame_interval(int frames_per_second);
+
+  // Frame side.
+  double present_frame();
+  int pump_messages();
+
+  // Reads a pixel of the presented frame as 0x00BBGGRR; -1 outside.
+  int64_t presented_pixel(int x, int y) const;
+  // Copies the presented frame as RGBA rows, top row first.
+  bool read_presented(uint8_t* rgba, int width, int height) const;
+  // Makes the draw framebuffer the target again (after an off-screen
+  // surface or a presented-frame read).
+  void bind_draw_target() const;
+  // Sends drawing back to the screen when an off-screen surface is current.
+  void leave_current_surface();
+
+  // Why the last create_window failed.
+  const std::string& last_error() const { return last_error_; }
+
+  // Window and context fields.
+  int surface_width = 0;
+  int surface_height = 0;
+  int colour_depth = 0;
+  uint8_t fullscreen_active = 0;
+  int samples = 0;
+  bool gl_context = false;
+  uint8_t context_ready = 0;
+  uint32_t counter_available = 0;
+  double counter_frequency = 0;
+  double next_frame_ms = 0;
+  double frame_interval_ms = 0;
+  int viewport_x = 0, viewport_y = 0, viewport_width = 0, viewport_height = 0;
+  int window_scale = 1;
+
+  // Drawing state shared with the 2D commands.
+  float alpha_value = 0.0f;
+  int64_t sprite_transparent_colour = 0x8000FF;
+  int64_t font_transparent_colour = 0;
+  int current_surface = -1;
+
+ private:
+  bool create_surface_buffers(int requested_samples);
+  void delete_surface_buffers();
+  void show_presented_in_window();
+  void check_software_renderer();
+  void load_entry_points();
+  int choose_window_scale() const;
+
+  GLuint draw_fbo_ = 0, draw_colour_ = 0, draw_depth_ = 0;
+  GLuint shown_fbo_ = 0, shown_colour_ = 0;
+  std::string last_error_;
+};
+
+// Releases every texture slot and background layer (filled in by the 2D
+// graphics code as its tables arrive).
+void release_texture_tables();
+
+}  // namespace quarvel

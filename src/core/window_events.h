@@ -1,0 +1,14 @@
+// What the window does with each event it receives (close, focus, keys).
+#pragma once
+
+#include "platform/platform.h"
+
+namespace quarvel {
+
+void dispatch_window_event(const platform::Event& event);
+
+// The pause rule: the caption shows " <pause>" and the frame loop holds
+// while the window is inactive (not in debug mode, only with auto-pause).
+void window_activated(bool active);
+
+}  // namespace quarvel

@@ -1,0 +1,298 @@
+// Window, GL context, events and dialogs over SDL2.
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <mutex>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace quarvel::platform {
+namespace {
+
+SDL_Window* g_window = nullptr;
+SDL_GLContext g_context = nullptr;
+bool g_video_ready = false;
+
+// Events queued by inject_key / inject_window_event; they come before the
+// system's own. Tests push them from other threads.
+std::mutex g_injected_lock;
+std::deque<Event> g_injected;
+
+bool env_is_one(const char* name) {
+  const char* v = std::getenv(name);
+  return v && std::strcmp(v, "1") == 0;
+}
+
+Event translate(const SDL_Event& e) {
+  Event out;
+  switch (e.type) {
+    case SDL_QUIT:
+      out.type = EventType::close;
+      break;
+    case SDL_WINDOWEVENT:
+      switch (e.window.event) {
+        case SDL_WINDOWEVENT_CLOSE: out.type = EventType::close; break;
+        case SDL_WINDOWEVENT_FOCUS_LOST: out.type = EventType::focus_lost; break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED: out.type = EventType::focus_gained; break;
+        default: out.type = EventType::other; break;
+      }
+      break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+      out.type = e.type == SDL_KEYDOWN ? EventType::key_down : EventType::key_up;
+      out.scan_code = scan_code_from_sdl(e.key.keysym.scancode);
+      out.repeat = e.key.repeat != 0;
+      break;
+    default:
+      out.type = EventType::other;
+      break;
+  }
+  return out;
+}
+
+}  // namespace
+
+bool video_init(std::string& error) {
+  if (g_video_ready) return true;
+  // The window class the window manager sees.
+  setenv("SDL_VIDEO_X11_WMCLASS", "Quarvel", 0);
+  // Keys are read by the runtime itself; no text input method is needed
+  // for that, and the compositor must not be switched off for a 2D game.
+  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    error = std::string("cannot start the video system: ") + SDL_GetError();
+    return false;
+  }
+  g_video_ready = true;
+  return true;
+}
+
+bool video_ready() { return g_video_ready; }
+
+void video_quit() {
+  window_destroy();
+  if (g_video_ready) SDL_Quit();
+  g_video_ready = false;
+}
+
+const char* video_driver() {
+  const char* name = g_video_ready ? SDL_GetCurrentVideoDriver() : nullptr;
+  return name ? name : "";
+}
+
+bool non_interactive() {
+  if (env_is_one("QUARVEL_NO_DIALOGS")) return true;
+  return std::strcmp(video_driver(), "offscreen") == 0 || std::strcmp(video_driver(), "dummy") == 0;
+}
+
+bool desktop_size(int& width, int& height) {
+  SDL_DisplayMode mode;
+  int display = g_window ? SDL_GetWindowDisplayIndex(g_window) : 0;
+  if (display < 0) display = 0;
+  if (SDL_GetDesktopDisplayMode(display, &mode) != 0) return false;
+  width = mode.w;
+  height = mode.h;
+  return true;
+}
+
+bool window_create(const WindowRequest& request, std::string& error) {
+  if (!g_video_ready && !video_init(error)) return false;
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  // All drawing goes to an off-screen framebuffer; the window only shows
+  // the finished frame, so it needs neither depth nor stencil.
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+  SDL_Window* window = SDL_CreateWindow(request.caption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                        request.width, request.height,
+                                        SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI);
+  if (!window) {
+    error = std::string("cannot create the window: ") + SDL_GetError();
+    return false;
+  }
+  if (g_context) {
+    // Keep the context (and with it every texture) across a new window.
+    if (SDL_GL_MakeCurrent(window, g_context) != 0) {
+      SDL_GL_DeleteContext(g_context);
+      g_context = nullptr;
+    }
+  }
+  if (!g_context) {
+    g_context = SDL_GL_CreateContext(window);
+    if (!g_context) {
+      error = std::string("cannot create an OpenGL context: ") + SDL_GetError();
+      SDL_DestroyWindow(window);
+      return false;
+    }
+    if (SDL_GL_MakeCurrent(window, g_context) != 0) {
+      // One retry with a fresh context.
+      SDL_GL_DeleteContext(g_context);
+      g_context = SDL_GL_CreateContext(window);
+      if (!g_context || SDL_GL_MakeCurrent(window, g_context) != 0) {
+        error = std::string("cannot use the OpenGL context: ") + SDL_GetError();
+        SDL_DestroyWindow(window);
+        return false;
+      }
+    }
+  }
+  // Presentation is paced by the runtime, never by the display.
+  SDL_GL_SetSwapInterval(0);
+  if (g_window) SDL_DestroyWindow(g_window);
+  g_window = window;
+  return true;
+}
+
+void window_destroy() {
+  if (g_context) {
+    SDL_GL_MakeCurrent(nullptr, nullptr);
+    SDL_GL_DeleteContext(g_context);
+    g_context = nullptr;
+  }
+  if (g_window) {
+    SDL_DestroyWindow(g_window);
+    g_window = nullptr;
+  }
+}
+
+bool window_exists() { return g_window != nullptr; }
+
+void window_set_caption(const char* caption) {
+  if (g_window) SDL_SetWindowTitle(g_window, caption);
+}
+
+std::string window_caption() { return g_window ? SDL_GetWindowTitle(g_window) : ""; }
+
+void window_set_client_size(int width, int height) {
+  if (g_window) SDL_SetWindowSize(g_window, width, height);
+}
+
+void window_center() {
+  if (g_window) SDL_SetWindowPosition(g_window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+}
+
+void window_show() {
+  if (g_window) SDL_ShowWindow(g_window);
+}
+
+void window_hide() {
+  if (g_window) SDL_HideWindow(g_window);
+}
+
+void window_raise() {
+  if (g_window) SDL_RaiseWindow(g_window);
+}
+
+bool window_set_fullscreen(bool on) {
+  if (!g_window) return false;
+  return SDL_SetWindowFullscreen(g_window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0;
+}
+
+void window_drawable_size(int& width, int& height) {
+  width = height = 0;
+  if (g_window) SDL_GL_GetDrawableSize(g_window, &width, &height);
+}
+
+void* window_handle() { return g_window; }
+
+void gl_swap() {
+  if (g_window) SDL_GL_SwapWindow(g_window);
+}
+
+void* gl_proc_address(const char* name) { return g_video_ready ? SDL_GL_GetProcAddress(name) : nullptr; }
+
+void cursor_show(bool on) {
+  if (g_video_ready) SDL_ShowCursor(on ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void screen_saver_enable(bool on) {
+  if (!g_video_ready) return;
+  if (on) {
+    SDL_EnableScreenSaver();
+  } else {
+    SDL_DisableScreenSaver();
+  }
+}
+
+void message_box_warning(const char* caption, const char* text_utf8) {
+  if (non_interactive()) return;
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, caption, text_utf8, g_window);
+}
+
+void beep() {
+  // There is no system beep to ask for; the terminal bell is the nearest.
+  std::fputs("\a", stderr);
+}
+
+bool next_event(Event& event) {
+  {
+    std::lock_guard<std::mutex> lock(g_injected_lock);
+    if (!g_injected.empty()) {
+      event = g_injected.front();
+      g_injected.pop_front();
+      return true;
+    }
+  }
+  if (!g_video_ready) return false;
+  SDL_Event e;
+  if (!SDL_PollEvent(&e)) return false;
+  event = translate(e);
+  return true;
+}
+
+void drain_keyboard_events(void (*sink)(const Event&, void*), void* context) {
+  {
+    std::lock_guard<std::mutex> lock(g_injected_lock);
+    for (auto it = g_injected.begin(); it != g_injected.end();) {
+      if (it->type == EventType::key_down || it->type == EventType::key_up) {
+        sink(*it, context);
+        it = g_injected.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  if (!g_video_ready) return;
+  SDL_PumpEvents();
+  SDL_Event batch[32];
+  for (;;) {
+    int n = SDL_PeepEvents(batch, 32, SDL_GETEVENT, SDL_KEYDOWN, SDL_KEYUP);
+    if (n <= 0) break;
+    for (int i = 0; i < n; ++i) sink(translate(batch[i]), context);
+  }
+}
+
+void keyboard_snapshot(uint8_t state[256]) {
+  std::memset(state, 0, 256);
+  if (!g_video_ready) return;
+  int count = 0;
+  const Uint8* keys = SDL_GetKeyboardState(&count);
+  for (int sc = 0; sc < count; ++sc) {
+    if (!keys[sc]) continue;
+    int code = scan_code_from_sdl(sc);
+    if (code > 0) state[code] = 0x80;
+  }
+}
+
+void inject_key(int scan_code, bool down) {
+  Event e;
+  e.type = down ? EventType::key_down : EventType::key_up;
+  e.scan_code = scan_code & 0xFF;
+  std::lock_guard<std::mutex> lock(g_injected_lock);
+  g_injected.push_back(e);
+}
+
+void inject_window_event(EventType type) {
+  Event e;
+  e.type = type;
+  std::lock_guard<std::mutex> lock(g_injected_lock);
+  g_injected.push_back(e);
+}
+
+}  // namespace quarvel::platform
