@@ -1,0 +1,46 @@
+#include "runtime_fixture.h"
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include <quarvel/quarvel.h>
+
+#include "test_support.h"
+
+namespace quarvel_test {
+
+std::string report_path() { return temp_dir() + "/ErrorLog.txt"; }
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void ensure_runtime() {
+  static bool started = false;
+  if (started) return;
+  started = true;
+  {
+    std::ofstream stale(report_path(), std::ios::binary);
+    stale << kStaleReportLine << "\r\n";
+  }
+  static char arg0[] = "runtime_test";
+  static char arg1[] = "--scale";
+  static char arg2[] = "2";
+  static char arg3[] = "two words";
+  char* argv[] = {arg0, arg1, arg2, arg3, nullptr};
+  quarvel::set_command_line(4, argv);
+  quarvel::ProjectSettings& s = quarvel::project_settings();
+  s.screen_width = 320;
+  s.screen_height = 240;
+  s.fullscreen = 0;
+  s.multisample_samples = 0;
+  s.frame_rate = 60;
+  s.debug_mode = 0;
+  s.captured_mouse = 0;
+  quarvel::start_runtime(quarvel::kShowNormal, "Stone Swarm");
+  quarvel::reset_debug_position();
+}
+
+}  // namespace quarvel_test

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs the whole test suite headless:
+#   1. the normal build (GCC): unit, GL, fuzz-corpus and end-to-end tests;
+#   2. a clang build with AddressSanitizer + UndefinedBehaviorSanitizer and
+#      libFuzzer: the unit tests and the fuzz corpora again.
+# Pass --quick to skip the sanitizer build.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh || exit 1
+
+quick=0
+[ "${1:-}" = "--quick" ] && quick=1
+jobs=$(nproc 2>/dev/null || echo 2)
+export QUARVEL_NO_DIALOGS=1
+
+status=0
+
+echo "== Build (gcc)"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit 1
+cmake --build build -j "$jobs" || exit 1
+
+if [ $quick -eq 0 ]; then
+  echo "== Build (clang, ASan + UBSan, libFuzzer)"
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DQUARVEL_SANITIZE=ON -DQUARVEL_LIBFUZZER=ON -DQUARVEL_BUILD_BENCH=OFF >/dev/null || exit 1
+  cmake --build build-asan -j "$jobs" || exit 1
+  echo "== Tests (ASan + UBSan)"
+  (cd build-asan && ctest --output-on-failure -j "$jobs" -LE e2e) || status=1
+fi
+
+echo "== Tests"
+(cd build && ctest --output-on-failure -j "$jobs") || status=1
+exit $status

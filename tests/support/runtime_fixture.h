@@ -1,0 +1,22 @@
+// Starts the runtime once per test process, the way a game's entry does,
+// with a stale report file left behind "by an earlier run".
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace quarvel_test {
+
+constexpr const char* kStaleReportLine = "line left by an earlier run";
+
+void ensure_runtime();
+std::string report_path();
+std::string read_file(const std::string& path);
+
+class RuntimeTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ensure_runtime(); }
+};
+
+}  // namespace quarvel_test
