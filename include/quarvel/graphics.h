@@ -1,8 +1,56 @@
 // 2D drawing commands. Coordinates are surface pixels, origin top-left, y
-// downward; colours are packed 0x00BBGGRR values passed as doubles.
+// downward; colours are packed 0x00BBGGRR values passed as doubles; slot and
+// font numbers are truncated toward zero.
 #pragma once
 
+#include "quarvel/dyn_string.h"
+
 namespace quarvel {
+
+// --------------------------------------------------------------- sprites ---
+
+// Loads a bitmap or PNG file into a sprite slot (0..65502); the sprite
+// transparent colour becomes transparent. A name that cannot be loaded
+// leaves the slot empty.
+void load_sprite(const DynString& file_name, double slot);
+// Loads a height map (blue channel) as a normal map into a sprite slot.
+void load_bump_texture(const DynString& file_name, double slot);
+// Sets the transparent colour of sprites and fonts; -1: none.
+void set_transparency(double colour);
+void draw_sprite(double slot, double x, double y);
+// A negative width or height mirrors.
+void stretch_sprite(double slot, double x, double y, double width, double height);
+// Scales about the centre of the sprite's natural-size rectangle at (x, y).
+void zoom_sprite(double slot, double x, double y, double scale_x, double scale_y);
+// Positive angles turn counter-clockwise on the screen (degrees).
+void rotate_sprite(double slot, double x, double y, double angle);
+void rotate_zoom_sprite(double slot, double x, double y, double angle, double zoom);
+// 0: opaque; > 0: additive with that strength; < 0: translucent with that
+// opacity. Magnitudes above 1 count as 1.
+void set_alpha_mode(double value);
+void get_sprite_size(double slot, double& width, double& height);
+
+// ----------------------------------------------------------- backgrounds ---
+
+// Loads a picture as the background drawn at the start of every frame.
+void set_background(const DynString& file_name);
+// Cross-fades from the current screen to the picture over 1.5 seconds,
+// which then stays as the background. Returns 0 when the file is missing.
+double load_background(const DynString& file_name);
+void clear_background();
+
+// ------------------------------------------------------------------ text ---
+
+// Makes the font (0..31) current and loads the file into it; a file that
+// cannot be loaded installs the built-in 8 x 8 font instead.
+void load_font(const DynString& file_name, double font);
+void set_font(double font);
+void print_text(const DynString& text, double x, double y);
+void print_number(double number, double x, double y);
+// Cell size of the current font.
+void get_font_size(double& width, double& height);
+
+// ------------------------------------------------------------ primitives ---
 
 void set_pixel(double x, double y, double colour);
 void draw_line(double x1, double y1, double x2, double y2, double colour);

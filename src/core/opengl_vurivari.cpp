@@ -39,7 +39,7 @@ void lookup_any(T& slot, std::initializer_list<const char*> names) {
 
 }  // namespace
 
-OpenGLVurivari::OpenGLVurivari() {
+OpenGLVurivari::OpenGLVurivari() : layers(new BackgroundLayer[kLayerCount]()) {
   counter_available = 1;
   counter_frequency = 1.0e9;  // the monotonic clock counts nanoseconds
   next_frame_ms = now_ms();
@@ -83,6 +83,7 @@ bool OpenGLVurivari::create_window(int width, int height, int depth, int frame_r
   fullscreen_active = 0;
 
   load_entry_points();
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture_size);
   if (!create_surface_buffers(requested_samples)) {
     platform::window_destroy();
     gl_context = false;
@@ -238,6 +239,7 @@ void OpenGLVurivari::bind_draw_target() const {
 }
 
 void OpenGLVurivari::leave_current_surface() {
+  flush_quads();
   if (current_surface < 0) return;
   bind_draw_target();
   current_surface = -1;
@@ -288,7 +290,8 @@ bool OpenGLVurivari::hide_window() {
 }
 
 void OpenGLVurivari::release_window() {
-  release_texture_tables();
+  release_slots();
+  release_layers();
   if (platform::window_exists()) {
     if (fullscreen_active) platform::window_set_fullscreen(false);
     fullscreen_active = 0;
@@ -316,6 +319,7 @@ void OpenGLVurivari::set_surface_size(int width, int height) {
 }
 
 void OpenGLVurivari::setup_2d_projection(int x, int y, int width, int height) {
+  flush_quads();
   if (width <= 0 || height <= 0) {
     // The whole surface; the given corner still applies.
     width = surface_width;

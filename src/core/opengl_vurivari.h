@@ -7,9 +7,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "core/gl_api.h"
+#include "gfx2d/texture_slots.h"
 
 namespace quarvel {
 
@@ -44,6 +47,35 @@ class OpenGLVurivari {
   // Sends drawing back to the screen when an off-screen surface is current.
   void leave_current_surface();
 
+  // Texture slots (gfx2d/texture_slots.cpp).
+  bool upload_texture(const ImageBuffer& image, int x, int y, int width, int height, GLuint* texture,
+                      GLuint* mipmapped, bool normal_map, bool nearest);
+  bool load_image_into_slot(int slot, const char* file_name, int64_t colour_key, bool normal_map);
+  bool load_font_image(int font, const char* file_name);
+  void use_default_font(int font);
+  void delete_slot(int slot);
+  void bind_slot_texture(int slot, int second_slot, bool mipmapped, const GLuint* names);
+  const std::vector<uint8_t>* alpha_mask(int slot);
+  GLuint sprite_texture_name(int slot) const { return valid_slot(slot) ? slots.texture[slot] : 0; }
+  void release_slots();
+
+  // Background layers.
+  bool load_background_layer(int layer, const char* file_name);
+  void clear_background_layer(int layer);
+  void draw_background_layer(int layer);
+  void grab_background_layer(int layer);
+  void release_layers();
+
+  // Textured quads are collected and drawn together; anything that changes
+  // GL state, binds another texture, reads pixels or presents must call
+  // flush_quads() first. Each quad is 4 corners of (s, t, x, y).
+  void queue_quad(const float corners[16]) {
+    batch_.insert(batch_.end(), corners, corners + 16);
+  }
+  void flush_quads();
+  // Draws the string with the font, one draw call (fonts.cpp).
+  void print_string(int font, const char* text, uint32_t length, float x, float y, float z);
+
   // Why the last create_window failed.
   const std::string& last_error() const { return last_error_; }
 
@@ -67,6 +99,13 @@ class OpenGLVurivari {
   int64_t sprite_transparent_colour = 0x8000FF;
   int64_t font_transparent_colour = 0;
   int current_surface = -1;
+  int current_slot = -1;       // bound on texture unit 0; negative: none
+  int second_slot = -1;        // bound on texture unit 1
+  bool bound_mipmapped = false;
+  GLint max_texture_size = 0;
+
+  TextureSlotTable slots;
+  std::unique_ptr<BackgroundLayer[]> layers;
 
  private:
   bool create_surface_buffers(int requested_samples);
@@ -76,13 +115,12 @@ class OpenGLVurivari {
   void load_entry_points();
   int choose_window_scale() const;
 
+  std::vector<float> batch_;
+  std::vector<float> text_vertices_;  // x, y, z, s, t per vertex
+  GLuint bound_texture_ = 0;
   GLuint draw_fbo_ = 0, draw_colour_ = 0, draw_depth_ = 0;
   GLuint shown_fbo_ = 0, shown_colour_ = 0;
   std::string last_error_;
 };
-
-// Releases every texture slot and background layer (filled in by the 2D
-// graphics code as its tables arrive).
-void release_texture_tables();
 
 }  // namespace quarvel

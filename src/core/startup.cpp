@@ -139,10 +139,12 @@ int start_runtime(int show_command, const char* title) {
     }
   }
   platform::change_directory(dir.c_str());
-  // 12
+  // 12: the pack is looked for at the end of the executable itself, so that
+  // a game with its pack appended ships as one file.
   e.media_pack = new MediaPack();
   e.media_pack_second = new MediaPack();
-  set_media_pack(dir, dir);
+  std::string exe = platform::executable_path();
+  set_media_pack(exe, exe);
   // 13
   clear_background();
   // 14
@@ -158,7 +160,7 @@ int start_runtime(int show_command, const char* title) {
   load_font(DynString("smalfont.bmp"), 0);
   double cell_w = 0, cell_h = 0;
   get_font_size(cell_w, cell_h);
-  print_text((width - 10 * cell_w) * 0.5, (height - cell_h) * 0.5, DynString("Loading..."));
+  print_text(DynString("Loading..."), (width - 10 * cell_w) * 0.5, (height - cell_h) * 0.5);
   show_screen();
   // 19
   e.paused = 0;

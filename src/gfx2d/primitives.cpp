@@ -23,14 +23,10 @@ void primitive(double colour, Draw draw) {
     return static_cast<GLubyte>(v < 0 ? 0 : v > 255 ? 255 : v);
   };
   GLubyte alpha = packed == gfx->sprite_transparent_colour ? 0 : scaled(255);
+  gfx->flush_quads();
   glDisable(GL_ALPHA_TEST);
   glColor4ub(scaled(packed & 0xFF), scaled((packed >> 8) & 0xFF), scaled((packed >> 16) & 0xFF), alpha);
-  if (gl.glActiveTextureARB) {
-    gl.glActiveTextureARB(GL_TEXTURE1_ARB);
-    glDisable(GL_TEXTURE_2D);
-    gl.glActiveTextureARB(GL_TEXTURE0_ARB);
-  }
-  glDisable(GL_TEXTURE_2D);
+  gfx->bind_slot_texture(-1, -1, false, nullptr);
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
   glTranslatef(0.375f, 0.375f, 0.0f);
