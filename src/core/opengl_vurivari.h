@@ -55,6 +55,8 @@ class OpenGLVurivari {
   void use_default_font(int font);
   void delete_slot(int slot);
   void bind_slot_texture(int slot, int second_slot, bool mipmapped, const GLuint* names);
+  // Switches the bound slot's sampling between nearest and bilinear.
+  void use_filter(int slot, bool nearest);
   const std::vector<uint8_t>* alpha_mask(int slot);
   GLuint sprite_texture_name(int slot) const { return valid_slot(slot) ? slots.texture[slot] : 0; }
   void release_slots();

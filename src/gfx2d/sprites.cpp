@@ -26,10 +26,13 @@ struct SpriteGeometry {
   float sw, th;  // texture coordinates of the picture's right and top edge
 };
 
-// Binds the slot for drawing; false when the number names no slot.
-bool bind_sprite(OpenGLVurivari& gfx, int slot, SpriteGeometry& g) {
+// Binds the slot for drawing; false when the number names no slot. Natural
+// size samples nearest, everything scaled or turned bilinear (font slots
+// are nearest always).
+bool bind_sprite(OpenGLVurivari& gfx, int slot, SpriteGeometry& g, bool natural_size) {
   if (slot < 0) return false;
   gfx.bind_slot_texture(slot, -1, false, nullptr);
+  gfx.use_filter(slot, natural_size || slot >= kFirstFontSlot);
   const int32_t pw = gfx.slots.padded_width[slot], ph = gfx.slots.padded_height[slot];
   g.w = static_cast<float>(gfx.slots.image_width[slot]);
   g.h = static_cast<float>(gfx.slots.image_height[slot]);
@@ -71,7 +74,7 @@ void set_transparency(double colour) {
 void draw_sprite(double n, double x, double y) {
   OpenGLVurivari* gfx = core();
   SpriteGeometry g;
-  if (!gfx || !bind_sprite(*gfx, slot_of(n), g) || g.w <= 0 || g.h <= 0) return;
+  if (!gfx || !bind_sprite(*gfx, slot_of(n), g, true) || g.w <= 0 || g.h <= 0) return;
   const float X = std::ceil(static_cast<float>(x)), Y = std::ceil(static_cast<float>(y));
   const float quad[16] = {g.sw, g.th, X + g.w, Y,        0, g.th, X, Y,
                           0,    0,    X,       Y + g.h,  g.sw, 0, X + g.w, Y + g.h};
@@ -82,7 +85,7 @@ void stretch_sprite(double n, double x, double y, double width, double height) {
   OpenGLVurivari* gfx = core();
   SpriteGeometry g;
   // An empty slot draws nothing (it has no picture to stretch).
-  if (!gfx || !bind_sprite(*gfx, slot_of(n), g) || g.w <= 0 || g.h <= 0) return;
+  if (!gfx || !bind_sprite(*gfx, slot_of(n), g, false) || g.w <= 0 || g.h <= 0) return;
   const float X = std::ceil(static_cast<float>(x)), Y = std::ceil(static_cast<float>(y));
   const float DW = std::ceil(static_cast<float>(width)), DH = std::ceil(static_cast<float>(height));
   const float quad[16] = {0,    0,    X,      Y + DH, g.sw, 0,    X + DW, Y + DH,
@@ -110,7 +113,7 @@ void zoom_sprite(double n, double x, double y, double sx, double sy) {
 void rotate_zoom_sprite(double n, double x, double y, double angle, double zoom) {
   OpenGLVurivari* gfx = core();
   SpriteGeometry g;
-  if (!gfx || !bind_sprite(*gfx, slot_of(n), g) || g.w <= 0 || g.h <= 0) return;
+  if (!gfx || !bind_sprite(*gfx, slot_of(n), g, false) || g.w <= 0 || g.h <= 0) return;
   const int slot = slot_of(n);
   const float fzoom = static_cast<float>(zoom);
   const float hx = fzoom * g.w * 0.5f, hy = fzoom * g.h * 0.5f;

@@ -21,7 +21,8 @@ TextureSlotTable::TextureSlotTable()
       padded_height(new int32_t[kSlotCount]),
       image_width(new int32_t[kSlotCount]()),
       image_height(new int32_t[kSlotCount]()),
-      alpha_mask(new std::vector<uint8_t>[kSlotCount]) {
+      alpha_mask(new std::vector<uint8_t>[kSlotCount]),
+      nearest(new uint8_t[kSlotCount]()) {
   std::fill_n(padded_width.get(), kSlotCount, -1);
   std::fill_n(padded_height.get(), kSlotCount, -1);
 }
@@ -104,7 +105,18 @@ void OpenGLVurivari::delete_slot(int slot) {
   slots.padded_width[slot] = -1;
   slots.padded_height[slot] = -1;
   std::vector<uint8_t>().swap(slots.alpha_mask[slot]);
+  slots.nearest[slot] = slot >= kFirstFontSlot ? 1 : 0;
   if (current_slot == slot) current_slot = -1;
+}
+
+void OpenGLVurivari::use_filter(int slot, bool nearest) {
+  if (!valid_slot(slot) || slots.texture[slot] == 0 || (slots.nearest[slot] != 0) == nearest) return;
+  flush_quads();
+  // The slot is the one bound on unit 0 by the drawing command.
+  GLint filter = nearest ? GL_NEAREST : GL_LINEAR;
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+  slots.nearest[slot] = nearest ? 1 : 0;
 }
 
 bool OpenGLVurivari::load_image_into_slot(int slot, const char* file_name, int64_t colour_key, bool normal_map) {
@@ -213,6 +225,10 @@ bool OpenGLVurivari::load_background_layer(int layer, const char* file_name) {
     int in_row = 0;
     for (int x = 0, i = 0; x < image.width && i < kLayerTiles; x += tile, ++i) {
       if (!upload_texture(image, x, y, tile, tile, &l.tile_texture[i][j], nullptr, false, false)) return false;
+      // Layers are only ever drawn at their natural size, where nearest
+      // sampling gives the same picture as bilinear, only faster.
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
       l.tile_padded_width[i][j] = l.tile_padded_height[i][j] = tile;
       l.tile_width[i][j] = l.tile_height[i][j] = tile;
       ++in_row;

@@ -25,6 +25,11 @@ struct TextureSlotTable {
   std::unique_ptr<int32_t[]> image_width;
   std::unique_ptr<int32_t[]> image_height;
   std::unique_ptr<std::vector<uint8_t>[]> alpha_mask;  // empty: none yet
+  // 1 while the texture samples with GL_NEAREST. Font slots always do;
+  // sprite slots switch to it while drawn at their natural size, where it
+  // gives exactly the picture that bilinear filtering would (every pixel
+  // centre falls on a texel centre) at a fraction of the cost.
+  std::unique_ptr<uint8_t[]> nearest;
 };
 
 constexpr int kLayerCount = 16;
