@@ -73,6 +73,7 @@ double OpenGLVurivari::present_frame() {
   gl.glBlitFramebufferEXT(0, 0, surface_width, surface_height, 0, 0, surface_width, surface_height,
                           GL_COLOR_BUFFER_BIT, GL_NEAREST);
   show_presented_in_window();
+  bind_draw_target();
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   if (scissor) glEnable(GL_SCISSOR_TEST);
 

@@ -361,6 +361,9 @@ void OpenGLVurivari::setup_2d_projection(int x, int y, int width, int height) {
 }
 
 void OpenGLVurivari::show_presented_in_window() {
+  // A window that nothing can ever show (headless drivers) is not drawn:
+  // the presented frame itself is kept all the same.
+  if (!platform::video_has_display()) return;
   int dw = 0, dh = 0;
   platform::window_drawable_size(dw, dh);
   if (dw <= 0 || dh <= 0 || surface_width <= 0 || surface_height <= 0) return;

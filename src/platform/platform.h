@@ -67,6 +67,9 @@ bool video_ready();
 void video_quit();
 // The name of the active video driver ("x11", "wayland", "offscreen", ...).
 const char* video_driver();
+// False for the video drivers that show nothing anywhere (offscreen, dummy):
+// a window of theirs can never be seen.
+bool video_has_display();
 // True when the run must never show a dialog (offscreen driver, or
 // QUARVEL_NO_DIALOGS=1).
 bool non_interactive();

@@ -84,10 +84,11 @@ const char* video_driver() {
   return name ? name : "";
 }
 
-bool non_interactive() {
-  if (env_is_one("QUARVEL_NO_DIALOGS")) return true;
-  return std::strcmp(video_driver(), "offscreen") == 0 || std::strcmp(video_driver(), "dummy") == 0;
+bool video_has_display() {
+  return std::strcmp(video_driver(), "offscreen") != 0 && std::strcmp(video_driver(), "dummy") != 0;
 }
+
+bool non_interactive() { return env_is_one("QUARVEL_NO_DIALOGS") || !video_has_display(); }
 
 bool desktop_size(int& width, int& height) {
   SDL_DisplayMode mode;
