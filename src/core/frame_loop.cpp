@@ -65,15 +65,12 @@ int OpenGLVurivari::pump_messages() {
 
 double OpenGLVurivari::present_frame() {
   leave_current_surface();
-  // Keep the finished frame (resolving multisampling on the way) and show it.
-  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, draw_fbo_);
-  gl.glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, shown_fbo_);
-  GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
-  if (scissor) glDisable(GL_SCISSOR_TEST);
-  gl.glBlitFramebufferEXT(0, 0, surface_width, surface_height, 0, 0, surface_width, surface_height,
-                          GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  // Keep the finished frame, show it and start the next one cleared.
+  keep_finished_frame();
   show_presented_in_window();
   bind_draw_target();
+  GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+  if (scissor) glDisable(GL_SCISSOR_TEST);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   if (scissor) glEnable(GL_SCISSOR_TEST);
 

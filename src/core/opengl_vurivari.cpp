@@ -153,16 +153,6 @@ bool OpenGLVurivari::create_surface_buffers(int requested_samples) {
     last_error_ = "the OpenGL driver has no framebuffer objects";
     return false;
   }
-  // The presented frame: plain RGBA8.
-  gl.glGenFramebuffersEXT(1, &shown_fbo_);
-  gl.glGenRenderbuffersEXT(1, &shown_colour_);
-  gl.glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, shown_colour_);
-  gl.glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA8, surface_width, surface_height);
-  gl.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, shown_fbo_);
-  gl.glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, shown_colour_);
-  glClearColor(0, 0, 0, 1);
-  glClear(GL_COLOR_BUFFER_BIT);
-
   // The draw target: RGBA8 with 24-bit depth and 8-bit stencil, multisampled
   // when asked; the sample count halves until the driver accepts it.
   auto make_draw = [&](int count) -> bool {
@@ -221,17 +211,57 @@ bool OpenGLVurivari::create_surface_buffers(int requested_samples) {
   }
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+
+  // The presented frame. Without multisampling it is a second draw target of
+  // the same kind and the two trade places at every present (no copy, and
+  // the renderer need not finish a frame before the next one is drawn);
+  // with multisampling it is a plain RGBA8 buffer the frame resolves into.
+  gl.glGenFramebuffersEXT(1, &shown_fbo_);
+  gl.glGenRenderbuffersEXT(1, &shown_colour_);
+  gl.glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, shown_colour_);
+  gl.glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA8, surface_width, surface_height);
+  gl.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, shown_fbo_);
+  gl.glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, shown_colour_);
+  if (samples == 0) {
+    gl.glGenRenderbuffersEXT(1, &shown_depth_);
+    gl.glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, shown_depth_);
+    gl.glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH24_STENCIL8_EXT, surface_width, surface_height);
+    gl.glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, shown_depth_);
+    gl.glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_STENCIL_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, shown_depth_);
+  }
+  if (gl.glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) != GL_FRAMEBUFFER_COMPLETE_EXT) {
+    last_error_ = "the OpenGL driver cannot make the presented frame";
+    return false;
+  }
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  gl.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, draw_fbo_);
   return true;
+}
+
+void OpenGLVurivari::keep_finished_frame() {
+  if (samples == 0) {
+    std::swap(draw_fbo_, shown_fbo_);
+    std::swap(draw_colour_, shown_colour_);
+    std::swap(draw_depth_, shown_depth_);
+    return;
+  }
+  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, draw_fbo_);
+  gl.glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, shown_fbo_);
+  GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+  if (scissor) glDisable(GL_SCISSOR_TEST);
+  gl.glBlitFramebufferEXT(0, 0, surface_width, surface_height, 0, 0, surface_width, surface_height,
+                          GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  if (scissor) glEnable(GL_SCISSOR_TEST);
 }
 
 void OpenGLVurivari::delete_surface_buffers() {
   if (!gl.glDeleteFramebuffersEXT) return;
   gl.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
   GLuint fbos[2] = {draw_fbo_, shown_fbo_};
-  GLuint rbs[3] = {draw_colour_, draw_depth_, shown_colour_};
+  GLuint rbs[4] = {draw_colour_, draw_depth_, shown_colour_, shown_depth_};
   gl.glDeleteFramebuffersEXT(2, fbos);
-  gl.glDeleteRenderbuffersEXT(3, rbs);
-  draw_fbo_ = draw_colour_ = draw_depth_ = shown_fbo_ = shown_colour_ = 0;
+  gl.glDeleteRenderbuffersEXT(4, rbs);
+  draw_fbo_ = draw_colour_ = draw_depth_ = shown_fbo_ = shown_colour_ = shown_depth_ = 0;
 }
 
 void OpenGLVurivari::bind_draw_target() const {

@@ -1,9 +1,10 @@
 // The graphics core: the window, its GL context and the drawing surface.
 //
 // All drawing goes into an off-screen framebuffer of the surface size (the
-// "draw" framebuffer). present_frame copies it into a second framebuffer
-// that holds the presented frame, which is what the window shows (scaled
-// up with nearest filtering) and what the read-back commands read.
+// "draw" framebuffer). present_frame makes it the presented frame (the two
+// framebuffers trade places; with multisampling the frame is resolved into
+// the presented one), which is what the window shows (scaled up with
+// nearest filtering) and what the read-back commands read.
 #pragma once
 
 #include <cstdint>
@@ -113,6 +114,8 @@ class OpenGLVurivari {
   bool create_surface_buffers(int requested_samples);
   void delete_surface_buffers();
   void show_presented_in_window();
+  // Makes the finished draw target the presented frame.
+  void keep_finished_frame();
   void check_software_renderer();
   void load_entry_points();
   int choose_window_scale() const;
@@ -121,7 +124,7 @@ class OpenGLVurivari {
   std::vector<float> text_vertices_;  // x, y, z, s, t per vertex
   GLuint bound_texture_ = 0;
   GLuint draw_fbo_ = 0, draw_colour_ = 0, draw_depth_ = 0;
-  GLuint shown_fbo_ = 0, shown_colour_ = 0;
+  GLuint shown_fbo_ = 0, shown_colour_ = 0, shown_depth_ = 0;
   std::string last_error_;
 };
 
