@@ -50,6 +50,37 @@ void print_number(double number, double x, double y);
 // Cell size of the current font.
 void get_font_size(double& width, double& height);
 
+// 1 when the two sprites, drawn at natural size with their top-left corners
+// at (x1, y1) and (x2, y2), share a pixel that is opaque in both.
+double sprite_collision(double first, double x1, double y1, double second, double x2, double y2);
+
+// ---------------------------------------------------- grabbing and saving ---
+
+// Copies the screen rectangle into a sprite slot; returns 1.
+double grab_sprite(double slot, double x, double y, double width, double height);
+// Copies the whole screen into the background drawn behind every frame.
+void grab_background();
+// Writes the presented frame (or a sprite) as a 24-bit bitmap, or as a PNG
+// when the name ends in ".png"; 1 on success, 0 on failure.
+double save_screen(const DynString& file_name);
+double save_sprite(const DynString& file_name, double slot);
+
+// ------------------------------------------------- off-screen surfaces ---
+
+// Makes surface 0..31 draw into the sprite slot, which becomes an empty
+// picture of the given size.
+void create_screen(double surface, double slot, double width, double height);
+// Sends drawing to surface 0..31, or back to the screen for a negative one.
+void use_screen(double surface);
+
+// ------------------------------------------------------ polygon batches ---
+
+// Starts a triangle fan textured with the slot (untextured for -1).
+void start_poly(double slot);
+// s and t are texel coordinates in the slot's picture, origin top-left.
+void poly_vector(double x, double y, double s, double t, double colour);
+void end_poly();
+
 // ------------------------------------------------------------ primitives ---
 
 void set_pixel(double x, double y, double colour);

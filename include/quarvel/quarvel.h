@@ -2,7 +2,10 @@
 // else of the runtime.
 #pragma once
 
+#include "quarvel/arrays.h"
 #include "quarvel/dyn_string.h"
+#include "quarvel/file_channels.h"
 #include "quarvel/graphics.h"
+#include "quarvel/maths.h"
 #include "quarvel/number_text.h"
 #include "quarvel/runtime.h"

@@ -46,7 +46,14 @@ OpenGLVurivari::OpenGLVurivari() : layers(new BackgroundLayer[kLayerCount]()) {
 }
 
 OpenGLVurivari::~OpenGLVurivari() {
-  if (context_ready) leave_current_surface();
+  if (context_ready) {
+    leave_current_surface();
+    for (ScreenSurface& surface : surfaces) {
+      if (surface.framebuffer && gl.glDeleteFramebuffersEXT) gl.glDeleteFramebuffersEXT(1, &surface.framebuffer);
+      if (surface.depth_buffer && gl.glDeleteRenderbuffersEXT) gl.glDeleteRenderbuffersEXT(1, &surface.depth_buffer);
+      surface = ScreenSurface();
+    }
+  }
   release_window();
   gl_context = false;
 }
@@ -266,14 +273,6 @@ void OpenGLVurivari::delete_surface_buffers() {
 
 void OpenGLVurivari::bind_draw_target() const {
   if (gl.glBindFramebufferEXT) gl.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, draw_fbo_);
-}
-
-void OpenGLVurivari::leave_current_surface() {
-  flush_quads();
-  if (current_surface < 0) return;
-  bind_draw_target();
-  current_surface = -1;
-  setup_2d_projection(0, 0, 0, 0);
 }
 
 void OpenGLVurivari::check_software_renderer() {

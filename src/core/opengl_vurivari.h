@@ -79,6 +79,13 @@ class OpenGLVurivari {
   // Draws the string with the font, one draw call (fonts.cpp).
   void print_string(int font, const char* text, uint32_t length, float x, float y, float z);
 
+  // Off-screen surfaces, polygon batches, grabs (gfx2d/surfaces.cpp).
+  void create_screen(int surface, int slot, int width, int height);
+  void use_screen(int surface);
+  bool grab_sprite(int slot, int x, int y, int width, int height);
+  // The presented frame as BGR rows, bottom row first.
+  bool read_presented_bgr(std::vector<uint8_t>& rows) const;
+
   // Why the last create_window failed.
   const std::string& last_error() const { return last_error_; }
 
@@ -102,6 +109,23 @@ class OpenGLVurivari {
   int64_t sprite_transparent_colour = 0x8000FF;
   int64_t font_transparent_colour = 0;
   int current_surface = -1;
+  struct ScreenSurface {
+    GLuint framebuffer = 0;
+    GLuint depth_buffer = 0;
+    int32_t framebuffer_width = 0;
+    int32_t framebuffer_height = 0;
+    int32_t slot = 0;
+  };
+  static constexpr int kSurfaceCount = 32;
+  ScreenSurface surfaces[kSurfaceCount];
+  // Test switches: draw surfaces by copying instead of framebuffer objects,
+  // and grab through a read-back instead of the frame buffer's alpha.
+  bool force_copy_surfaces = false;
+  bool force_readback_grab = false;
+  // Polygon batch: x, y, s, t, r, g, b, a per vertex.
+  std::vector<float> poly_vertices;
+  int poly_count = 0;
+  int poly_capacity = 0;
   int current_slot = -1;       // bound on texture unit 0; negative: none
   int second_slot = -1;        // bound on texture unit 1
   bool bound_mipmapped = false;
@@ -120,6 +144,9 @@ class OpenGLVurivari {
   void load_entry_points();
   int choose_window_scale() const;
 
+  void leave_surface_copy(const ScreenSurface& surface);
+  std::vector<uint8_t> grab_buffer_;
+  int frame_alpha_bits_ = 0;
   std::vector<float> batch_;
   std::vector<float> text_vertices_;  // x, y, z, s, t per vertex
   GLuint bound_texture_ = 0;

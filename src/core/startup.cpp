@@ -7,6 +7,7 @@
 
 #include "audio/sound_device.h"
 #include "core/engine_state.h"
+#include "core/value_errors.h"
 #include "core/opengl_vurivari.h"
 #include "files/media_pack.h"
 #include "gfx2d/draw_state.h"
@@ -15,6 +16,7 @@
 #include "net/net_session.h"
 #include "platform/platform.h"
 #include "quarvel/graphics.h"
+#include "quarvel/maths.h"
 
 namespace quarvel {
 
@@ -117,6 +119,8 @@ int start_runtime(int show_command, const char* title) {
   e.renderer3d = new Vurivari3D(e.gfx);
   // 7
   e.random_seed = static_cast<int32_t>(static_cast<int64_t>(now_ms()));
+  seed_random(e.random_seed);
+  route_value_errors_to_end_program();
   // 8
   if (e.settings.fullscreen == 0) {
     e.gfx->enter_windowed();
