@@ -6,6 +6,8 @@
 #include "quarvel/dyn_string.h"
 #include "quarvel/file_channels.h"
 #include "quarvel/graphics.h"
+#include "quarvel/input.h"
 #include "quarvel/maths.h"
 #include "quarvel/number_text.h"
 #include "quarvel/runtime.h"
+#include "quarvel/sound.h"

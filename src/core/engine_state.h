@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "quarvel/dyn_string.h"
 #include "quarvel/runtime.h"
@@ -15,6 +16,7 @@ class OpenGLVurivari;
 class InputDevice;
 class SoundDevice;
 struct SoundSlot;
+struct MusicPlayer;
 class NetSession;
 class Vurivari3D;
 struct MediaPack;
@@ -38,6 +40,7 @@ struct EngineState {
   InputDevice* input = nullptr;
   SoundDevice* sound = nullptr;
   SoundSlot* sound_slots = nullptr;  // kSoundSlotCount records
+  MusicPlayer* music = nullptr;      // made by the first play_music
   NetSession* net = nullptr;
   Vurivari3D* renderer3d = nullptr;
   MediaPack* media_pack = nullptr;
@@ -58,6 +61,11 @@ struct EngineState {
 
   // Runtime options from the command line or the environment.
   int window_scale = 0;  // 0: chosen to fit the desktop
+  // Input options: --record FILE, --replay FILE, --seed N.
+  std::string record_file;
+  std::string replay_file;
+  bool seed_given = false;
+  double seed_value = 0;
 
   bool started = false;
   bool shutting_down = false;

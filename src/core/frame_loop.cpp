@@ -14,7 +14,7 @@ namespace quarvel {
 namespace {
 // The frame wait sleeps while more than this many milliseconds remain and
 // spins for the rest, which keeps the grid exact without burning a core.
-constexpr double kSpinMarginMs = 2.0;
+constexpr double kSpinMarginMs = 1.5;
 // Longest single sleep, so that window events keep flowing while waiting.
 constexpr double kLongestSleepMs = 4.0;
 }  // namespace
@@ -50,7 +50,13 @@ void dispatch_window_event(const platform::Event& event) {
       break;
     case platform::EventType::key_down:
     case platform::EventType::key_up:
-      if (e.input) e.input->apply_key_event(event);
+    case platform::EventType::mouse_motion:
+    case platform::EventType::mouse_button_down:
+    case platform::EventType::mouse_button_up:
+    case platform::EventType::mouse_wheel:
+    case platform::EventType::joystick_added:
+    case platform::EventType::joystick_removed:
+      if (e.input) e.input->apply_event(event);
       break;
     default:
       break;
@@ -111,10 +117,9 @@ void show_screen() {
     gfx->pump_messages();
     platform::sleep_until_ms(now_ms() + 100.0);
   }
-  if (e.input) {
-    e.input->poll_keyboard();
-    e.input->mouse_fresh = 1;
-  }
+  // Polls the keyboard and marks the mouse fresh (and steps a recording or
+  // a replay by one frame).
+  if (e.input) e.input->frame_tick();
   if (e.input) {
     bool quit = e.allow_escape == 1 && (e.input->key_down(129) || e.input->key_down(1));
     quit = quit || (e.input->key_down(56) && e.input->key_down(62));

@@ -396,20 +396,11 @@ void OpenGLVurivari::show_presented_in_window() {
   int dw = 0, dh = 0;
   platform::window_drawable_size(dw, dh);
   if (dw <= 0 || dh <= 0 || surface_width <= 0 || surface_height <= 0) return;
-  // Whole-number scale when the surface fits at least once, else a plain
-  // fit; the aspect ratio is kept and the rest is black.
-  int out_w, out_h;
-  int whole = std::min(dw / surface_width, dh / surface_height);
-  if (whole >= 1) {
-    out_w = surface_width * whole;
-    out_h = surface_height * whole;
-  } else {
-    double fit = std::min(static_cast<double>(dw) / surface_width, static_cast<double>(dh) / surface_height);
-    out_w = std::max(1, static_cast<int>(surface_width * fit));
-    out_h = std::max(1, static_cast<int>(surface_height * fit));
-  }
-  int x0 = (dw - out_w) / 2;
-  int y0 = (dh - out_h) / 2;
+  // The aspect ratio is kept and the rest is black.
+  const ShownRect shown = presented_rect(dw, dh);
+  const int out_w = shown.width, out_h = shown.height;
+  const int x0 = shown.x;
+  const int y0 = dh - shown.y - out_h;  // GL counts from the bottom
 
   GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
   GLfloat clear[4];
@@ -427,6 +418,64 @@ void OpenGLVurivari::show_presented_in_window() {
   gl.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, draw_fbo_);
   glClearColor(clear[0], clear[1], clear[2], clear[3]);
   if (scissor) glEnable(GL_SCISSOR_TEST);
+}
+
+OpenGLVurivari::ShownRect OpenGLVurivari::presented_rect(int dw, int dh) const {
+  ShownRect r;
+  if (dw <= 0 || dh <= 0 || surface_width <= 0 || surface_height <= 0) return r;
+  // Whole-number scale when the surface fits at least once, else a plain
+  // fit.
+  int whole = std::min(dw / surface_width, dh / surface_height);
+  if (whole >= 1) {
+    r.width = surface_width * whole;
+    r.height = surface_height * whole;
+  } else {
+    double fit = std::min(static_cast<double>(dw) / surface_width, static_cast<double>(dh) / surface_height);
+    r.width = std::max(1, static_cast<int>(surface_width * fit));
+    r.height = std::max(1, static_cast<int>(surface_height * fit));
+  }
+  r.x = (dw - r.width) / 2;
+  // The bottom bar gets the odd pixel, as the frame is placed from there.
+  r.y = dh - r.height - (dh - r.height) / 2;
+  return r;
+}
+
+namespace {
+// Window pixels per drawable pixel on each axis (1 unless the display has
+// a higher pixel density than the window's coordinates).
+bool window_metrics(int& ww, int& wh, int& dw, int& dh) {
+  platform::window_size(ww, wh);
+  platform::window_drawable_size(dw, dh);
+  return ww > 0 && wh > 0 && dw > 0 && dh > 0;
+}
+}  // namespace
+
+void OpenGLVurivari::window_to_surface(double wx, double wy, double& sx, double& sy) const {
+  int ww = 0, wh = 0, dw = 0, dh = 0;
+  const ShownRect r = window_metrics(ww, wh, dw, dh) ? presented_rect(dw, dh) : ShownRect();
+  if (r.width <= 0 || r.height <= 0) {
+    const double scale = window_scale > 0 ? window_scale : 1;
+    sx = wx / scale;
+    sy = wy / scale;
+    return;
+  }
+  const double px = wx * dw / ww, py = wy * dh / wh;
+  sx = (px - r.x) * surface_width / r.width;
+  sy = (py - r.y) * surface_height / r.height;
+}
+
+void OpenGLVurivari::surface_to_window(double sx, double sy, double& wx, double& wy) const {
+  int ww = 0, wh = 0, dw = 0, dh = 0;
+  const ShownRect r = window_metrics(ww, wh, dw, dh) ? presented_rect(dw, dh) : ShownRect();
+  if (r.width <= 0 || r.height <= 0) {
+    const double scale = window_scale > 0 ? window_scale : 1;
+    wx = sx * scale;
+    wy = sy * scale;
+    return;
+  }
+  const double px = r.x + sx * r.width / surface_width, py = r.y + sy * r.height / surface_height;
+  wx = px * ww / dw;
+  wy = py * wh / dh;
 }
 
 int64_t OpenGLVurivari::presented_pixel(int x, int y) const {

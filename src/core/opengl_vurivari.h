@@ -86,6 +86,19 @@ class OpenGLVurivari {
   // The presented frame as BGR rows, bottom row first.
   bool read_presented_bgr(std::vector<uint8_t>& rows) const;
 
+  // Where the presented frame lies in a drawable of the given size: at the
+  // largest whole-number scale that fits (else fitted with its aspect
+  // kept), centred; y counts from the top.
+  struct ShownRect {
+    int x = 0, y = 0, width = 0, height = 0;
+  };
+  ShownRect presented_rect(int drawable_width, int drawable_height) const;
+  // A pointer position in window pixels as a surface position (outside the
+  // surface over the black bars), and back; whatever the window scale,
+  // letterbox or pixel density.
+  void window_to_surface(double wx, double wy, double& sx, double& sy) const;
+  void surface_to_window(double sx, double sy, double& wx, double& wy) const;
+
   // Why the last create_window failed.
   const std::string& last_error() const { return last_error_; }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "audio/music_player.h"
 #include "audio/sound_device.h"
 #include "core/engine_state.h"
 #include "core/opengl_vurivari.h"
@@ -32,6 +33,7 @@ void shutdown_runtime() {
   if (e.music_lock) {
     {
       std::lock_guard<std::recursive_mutex> lock(*e.music_lock);
+      shutdown_music();
     }
     e.music_lock.reset();
   }

@@ -32,6 +32,31 @@ int parse_scale(const char* text) {
   return static_cast<int>(v);
 }
 
+// "--name value" (taking the next argument) or "--name=value"; false for
+// anything else. An empty value counts as none.
+bool option_value(int argc, char** argv, int& i, const char* name, const char*& value) {
+  const size_t n = std::strlen(name);
+  if (std::strncmp(argv[i], name, n) != 0) return false;
+  if (argv[i][n] == '=') {
+    value = argv[i] + n + 1;
+  } else if (argv[i][n] == 0 && i + 1 < argc && argv[i + 1]) {
+    value = argv[++i];
+  } else {
+    return false;
+  }
+  return *value != 0;
+}
+
+// A whole number for the random seed; false when the text is not one.
+bool parse_seed(const char* text, double& seed) {
+  char* end = nullptr;
+  long long v = std::strtoll(text, &end, 10);
+  if (end == text || *end != 0) return false;
+  // The low 32 bits are all a seed keeps.
+  seed = static_cast<double>(static_cast<uint32_t>(static_cast<unsigned long long>(v)));
+  return true;
+}
+
 std::string join_arguments(int argc, char** argv) {
   std::string out;
   for (int i = 1; i < argc; ++i) {
@@ -68,6 +93,19 @@ void set_command_line(int argc, char** argv) {
     } else if (std::strncmp(argv[i], "--scale=", 8) == 0) {
       int s = parse_scale(argv[i] + 8);
       if (s) e.window_scale = s;
+    }
+    // Input: --record FILE, --replay FILE, --seed N (also as --name=value).
+    const char* value = nullptr;
+    if (option_value(argc, argv, i, "--record", value)) {
+      e.record_file = value;
+    } else if (option_value(argc, argv, i, "--replay", value)) {
+      e.replay_file = value;
+    } else if (option_value(argc, argv, i, "--seed", value)) {
+      double seed = 0;
+      if (parse_seed(value, seed)) {
+        e.seed_given = true;
+        e.seed_value = seed;
+      }
     }
   }
 }
@@ -129,6 +167,17 @@ int start_runtime(int show_command, const char* title) {
   }
   // 9
   e.input->input_init(e.window, e.settings.captured_mouse != 0);
+  {
+    // --seed, --record and --replay; the seed drawn in step 7 is replaced
+    // or written down here.
+    std::string input_error;
+    if (!start_input_session(input_error)) {
+      std::fprintf(stderr, "%s: %s\n", g_program_name.c_str(), input_error.c_str());
+      std::fflush(stderr);
+      shutdown_runtime();
+      std::exit(1);
+    }
+  }
   e.sound->sound_init(e.window);
   e.input->window = e.window;
   e.sound->sound_set_window(e.window);

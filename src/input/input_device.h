@@ -1,34 +1,199 @@
-// The one input record of the run: the key state by scan code (PC set 1,
-// extended keys + 128) and the mouse's per-frame freshness.
+// The one input record of the run: keyboard, mouse and up to ten joysticks.
+//
+// Keys are named by PC set-1 scan codes (extended keys + 128). The record
+// holds what the commands read (the key state, the mouse position and
+// pending movement, the joystick readings). The devices feed it:
+//
+// - normally at once: each poll or read takes what SDL reported since;
+// - while recording, once per frame (frame_tick: every show_screen and
+//   every pass of the input wait step), writing each change to the
+//   recording;
+// - while replaying, once per frame from the replay script; the devices
+//   are then only drained.
+//
+// Between two frames a recording or replaying run reads the same values
+// however often it asks, which is what makes a replay repeat the run.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
+#include "input/formats/input_script.h"
 #include "platform/platform.h"
 
 namespace quarvel {
 
+constexpr int kMaxJoysticks = 10;
+
+// Report codes of input_init.
+constexpr uint32_t kInputOk = 1;
+constexpr uint32_t kNoInputSystem = 0x8000000A;
+constexpr uint32_t kNoKeyboard = 0x8000000B;
+constexpr uint32_t kNoCapturedMouse = 0x8000000C;
+
+struct MouseReading {
+  int16_t left = 0, right = 0, middle = 0;  // non-zero while held
+  int16_t dx = 0, dy = 0;                   // since the previous fresh read
+  int16_t wheel = 0;                        // 1, 0 or -1
+};
+
+using JoystickReading = platform::JoystickReading;
+
+// A game controller's part in the key state: which scan code each control
+// holds down. The left stick counts once it is pushed past half way.
+struct PadKeyMap {
+  static constexpr int kUp = 200, kLeft = 203, kRight = 205, kDown = 208;
+  static constexpr int kStart = 28;   // Return
+  static constexpr int kBack = 59;    // F1
+  static constexpr int kGuide = 129;  // quits like Escape
+  static constexpr int kStickThreshold = 16384;
+};
+
 class InputDevice {
  public:
+  enum class Mode { live, recording, replaying };
+
+  InputDevice() = default;
+  ~InputDevice();
+  InputDevice(const InputDevice&) = delete;
+  InputDevice& operator=(const InputDevice&) = delete;
+
+  // ------------------------------------------------------- life cycle ---
   void input_reset();
-  bool input_init(void* window, bool captured_mouse);
+  // One of the report codes above; failures are also written to the
+  // report file ("No DX_Input", "No DX_Mouse").
+  uint32_t input_init(void* window, bool captured_mouse);
+  // Gives the mouse back to the system cursor, ends a recording and closes
+  // every device.
   void release();
 
-  // Takes every pending key event into the key state.
+  // --------------------------------------------------------- keyboard ---
   void poll_keyboard();
-  // 1 while the key is held, from the last polled state (code modulo 256).
-  bool key_down(int scan_code) const;
+  bool key_down(int scan_code) const { return (key_state[scan_code & 0xFF] & 0x80) != 0; }
+  // The character of a newly pressed key (8 Back, 10 Enter), each press
+  // handed out once; 0 when none.
+  int read_key_char();
+  // As read_key_char, 1 instead of the character.
+  int key_char_pressed() { return read_key_char() != 0 ? 1 : 0; }
+
+  // ------------------------------------------------------------ mouse ---
+  // Fills the reading; 1 (the mouse is never lost on this system).
+  int read_mouse(MouseReading& reading);
+  bool any_mouse_button();
+  // 1: the position follows the visible pointer; 0: captured (relative).
   void set_system_cursor(bool on);
 
-  // Window-event side: key events and re-reading the whole state (after the
-  // window gets the focus back, so that no key stays stuck).
-  void apply_key_event(const platform::Event& event);
+  // -------------------------------------------------------- joysticks ---
+  // All zero for an index without a joystick.
+  void read_joystick(int index, JoystickReading& reading);
+  // One more than the highest index holding a joystick.
+  int joystick_count() const;
+  bool joystick_present(int index) const {
+    return index >= 0 && index < kMaxJoysticks && joysticks_[index].present;
+  }
+  // Empty for an index without a joystick.
+  const std::string& joystick_name(int index) const;
+  void joystick_force(int index, double duration_ms, double x, double y);
+
+  // ---------------------------------------------------- frame and window ---
+  // The per-frame step of show_screen and of the input wait step: polls
+  // the keyboard and marks the mouse fresh; while recording or replaying
+  // it is the one moment the record changes.
+  void frame_tick();
+  // Key, mouse and joystick events dispatched by the window.
+  void apply_event(const platform::Event& event);
+  // Reads the whole keyboard afresh (after the window gets the focus back,
+  // so that no key stays stuck).
   void resync();
 
-  uint8_t key_state[256] = {};
-  uint8_t mouse_fresh = 1;
-  uint8_t system_cursor = 1;
+  // -------------------------------------------------- record and replay ---
+  // Starts writing every change to `file` (taken over and closed by the
+  // device); the seed goes first. Frames count from 0 at the next tick.
+  void start_recording(std::FILE* file, uint32_t seed);
+  // Feeds the record from the script from the next tick on (frame 0).
+  void start_replay(InputScript script);
+  // Ends a recording (writing its end line) or a replay; the devices feed
+  // the record directly again.
+  void stop_session();
+  Mode mode() const { return mode_; }
+  // Ticks since the session started.
+  int64_t frame() const { return frame_; }
+
+  // ------------------------------------------------------- the record ---
+  int32_t mouse_x = 100, mouse_y = 100;  // surface pixels
+  uint8_t key_state[256] = {};           // 0x80 while held
   void* window = nullptr;
+  uint8_t system_cursor = 1;
+  uint8_t mouse_fresh = 1;
+  int16_t last_dx = 0, last_dy = 0, last_wheel = 0;
+
+  // The mouse as the input wait step last returned on it.
+  int32_t wait_x = 0, wait_y = 0, wait_left = 0, wait_right = 0;
+
+ private:
+  // What the mouse record holds between reads.
+  struct MouseState {
+    int32_t pointer_x = 100, pointer_y = 100;  // surface pixels
+    int64_t move_x = 0, move_y = 0;            // whole surface pixels not yet read
+    int64_t wheel = 0;                         // clicks not yet read
+    uint8_t buttons[3] = {0, 0, 0};            // left, right, middle
+  };
+  struct JoystickSlot {
+    bool present = false;
+    std::string name;
+    JoystickReading reading;
+  };
+  // What the devices reported, before the record takes it.
+  struct LiveState {
+    uint8_t keyboard[256] = {};
+    uint8_t pad_keys[256] = {};
+    MouseState mouse;
+    double carry_x = 0, carry_y = 0;  // fractions of a surface pixel
+    int device_id[kMaxJoysticks];     // -1: free
+    std::string name[kMaxJoysticks];
+    LiveState() {
+      for (int& id : device_id) id = -1;
+    }
+  };
+
+  void drain_keyboard();
+  void drain_mouse();
+  void update_pad_keys();
+  void take_live_keys();
+  void take_live_mouse();
+  void read_live_joystick(int index, JoystickReading& reading);
+  void joystick_added(int device_index);
+  void joystick_removed(int device_id);
+  void close_joysticks();
+  void pointer_to_surface(int wx, int wy, int32_t& sx, int32_t& sy) const;
+
+  // Recording and replaying (input_session.cpp).
+  void record_tick();
+  void replay_tick();
+  void record_line(ScriptOp op, int joystick, int64_t a, int64_t b, const std::string& text = std::string());
+  void apply_script_event(const ScriptEvent& e);
+
+  Mode mode_ = Mode::live;
+  LiveState live_;
+  MouseState mouse_;
+  JoystickSlot joysticks_[kMaxJoysticks];
+  bool joysticks_ready_ = false;
+  int last_char_ = 0;
+
+  std::FILE* record_file_ = nullptr;
+  InputScript script_;
+  size_t script_next_ = 0;
+  int64_t frame_ = 0;
 };
+
+// The input wait step of key_wait and mouse_wait: up to 15 passes that
+// return early on a held key, a changed mouse or an active joystick.
+void input_wait_step();
+
+// Applies the runtime's options for input: --seed, --record and --replay.
+// False (with the cause) when a recording cannot be written or a replay
+// cannot be read.
+bool start_input_session(std::string& error);
 
 }  // namespace quarvel

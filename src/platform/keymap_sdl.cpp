@@ -99,4 +99,36 @@ int sdl_from_scan_code(int scan_code) {
   return tables().to_sdl[scan_code];
 }
 
+int key_character(int scan_code) {
+  const int sdl = sdl_from_scan_code(scan_code);
+  if (sdl == 0 || !SDL_WasInit(SDL_INIT_VIDEO)) return 0;
+  const SDL_Keycode key = SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(sdl));
+  // The keypad types its digits and operators whatever the Num Lock light
+  // says, so that a key press always gives the same character.
+  switch (key) {
+    case SDLK_KP_0: return '0';
+    case SDLK_KP_1: return '1';
+    case SDLK_KP_2: return '2';
+    case SDLK_KP_3: return '3';
+    case SDLK_KP_4: return '4';
+    case SDLK_KP_5: return '5';
+    case SDLK_KP_6: return '6';
+    case SDLK_KP_7: return '7';
+    case SDLK_KP_8: return '8';
+    case SDLK_KP_9: return '9';
+    case SDLK_KP_PERIOD: return '.';
+    case SDLK_KP_COMMA: return ',';
+    case SDLK_KP_DIVIDE: return '/';
+    case SDLK_KP_MULTIPLY: return '*';
+    case SDLK_KP_MINUS: return '-';
+    case SDLK_KP_PLUS: return '+';
+    case SDLK_KP_EQUALS: return '=';
+    default: break;
+  }
+  // Printable keys carry their character (a code point of the layout);
+  // text is narrow, so only Latin-1 characters come through.
+  if (key >= 32 && key <= 255 && key != SDLK_DELETE) return static_cast<int>(key);
+  return 0;
+}
+
 }  // namespace quarvel::platform

@@ -116,6 +116,12 @@ enum class EventType {
   focus_gained,
   key_down,       // scan_code holds the PC set-1 code (extended keys + 128)
   key_up,
+  mouse_motion,   // x, y: pointer in window pixels; xrel, yrel: movement
+  mouse_button_down,  // button: 1 left, 2 right, 3 middle
+  mouse_button_up,
+  mouse_wheel,    // wheel: clicks, positive away from the user
+  joystick_added,     // device: the device index to open
+  joystick_removed,   // device: the id joystick_open gave
   other,
 };
 
@@ -123,6 +129,10 @@ struct Event {
   EventType type = EventType::none;
   int scan_code = 0;
   bool repeat = false;
+  int x = 0, y = 0, xrel = 0, yrel = 0;
+  int button = 0;
+  int wheel = 0;
+  int device = 0;
 };
 
 // Removes the next pending event of the window and translates it; false
@@ -131,6 +141,9 @@ bool next_event(Event& event);
 // Removes only pending keyboard events (leaving the rest queued) and hands
 // each to `sink`.
 void drain_keyboard_events(void (*sink)(const Event&, void*), void* context);
+// Removes only pending mouse events (motion, buttons, wheel) and hands each
+// to `sink`.
+void drain_mouse_events(void (*sink)(const Event&, void*), void* context);
 // Fills state[256] with 0x80 for every key the system reports held.
 void keyboard_snapshot(uint8_t state[256]);
 // Queues a key event as if the keyboard had sent it (tests, replays).
@@ -142,5 +155,102 @@ void inject_window_event(EventType type);
 int scan_code_from_sdl(int sdl_scancode);
 // The SDL scancode for a set-1 scan code, 0 when none.
 int sdl_from_scan_code(int scan_code);
+// The character the key types in the current keyboard layout without any
+// modifier (letters in lower case; the keypad's digits and operators give
+// theirs), 1..255; 0 when the key types none.
+int key_character(int scan_code);
+
+// --------------------------------------------------------------- mouse ---
+
+// Size of the window in window pixels, the unit of pointer positions (the
+// drawable may have more pixels on high-density displays).
+void window_size(int& width, int& height);
+// The pointer's position in window pixels; false when it is not over the
+// window.
+bool mouse_position(int& x, int& y);
+// Relative mode: the pointer is hidden and held in the window, and motion
+// events keep reporting movement. False when the system refuses.
+bool mouse_relative_mode(bool on);
+// Moves the pointer to a position in window pixels.
+void mouse_warp(int x, int y);
+// Shows the standard arrow pointer over the window.
+void cursor_arrow();
+
+// ----------------------------------------------------------- joysticks ---
+
+// One joystick reading in the published DIJOYSTATE layout: axes in
+// -32768..32768 centred on 0, point-of-view values in hundredths of a
+// degree clockwise from up (0xFFFFFFFF centred), button bytes 0x80 while
+// held.
+struct JoystickReading {
+  int32_t x = 0, y = 0, z = 0;
+  int32_t rx = 0, ry = 0, rz = 0;
+  int32_t slider[2] = {0, 0};
+  uint32_t pov[4] = {0, 0, 0, 0};
+  uint8_t buttons[32] = {};
+};
+
+// The part of a game controller that drives the key state.
+struct PadState {
+  bool dpad_up = false, dpad_down = false, dpad_left = false, dpad_right = false;
+  bool start = false, back = false, guide = false;
+  int left_x = 0, left_y = 0;  // -32768..32767, y positive downward
+};
+
+// Starts the joystick, game-controller and force-feedback services; false
+// when joysticks cannot be used at all.
+bool joystick_start();
+void joystick_stop();
+int joystick_device_count();
+// The id a device index would get from joystick_open (-1 when none).
+int joystick_device_id(int device_index);
+// Opens a device (as a game controller when the system knows its layout);
+// id names it from then on. False when it cannot be opened.
+bool joystick_open(int device_index, int& id);
+void joystick_close(int id);
+// Brings every open device's state up to date.
+void joystick_update();
+// False (reading untouched) when the id is not open.
+bool joystick_read(int id, JoystickReading& reading);
+// False when the device is not a game controller.
+bool joystick_pad(int id, PadState& pad);
+// "instance name, product name" of an open device.
+std::string joystick_name(int id);
+// Plays a constant force (or rumble) once; false when the device has no
+// force feedback. x, y in -1..1, duration in milliseconds.
+bool joystick_force(int id, double duration_ms, double x, double y);
+
+// ---------------------------------------------------------- test hooks ---
+// Real SDL events and virtual devices, for tests that drive the runtime
+// headless.
+
+bool test_push_key(int scan_code, bool down);
+bool test_push_mouse_motion(int x, int y, int xrel, int yrel);
+bool test_push_mouse_button(int button, bool down);
+bool test_push_mouse_wheel(int clicks);
+
+struct VirtualJoystick {
+  int axes = 6;
+  int buttons = 12;
+  int hats = 1;
+  bool game_controller = false;  // the standard controller layout
+  bool rumble = false;           // reports rumble; see test_rumble
+  const char* name = "Virtual Stick";
+};
+// Attaches a virtual joystick; returns a handle for the calls below, -1 on
+// failure.
+int test_attach_joystick(const VirtualJoystick& kind);
+bool test_detach_joystick(int handle);
+// For a game controller, axis and button numbers follow the controller
+// layout (left x, left y, right x, right y, left trigger, right trigger;
+// A, B, X, Y, Back, Guide, Start, left stick, right stick, left shoulder,
+// right shoulder, D-pad up, down, left, right).
+bool test_joystick_axis(int handle, int axis, int value);
+bool test_joystick_button(int handle, int button, bool down);
+// value: a combination of 1 up, 2 right, 4 down, 8 left.
+bool test_joystick_hat(int handle, int hat, int value);
+// Number of rumble requests the virtual joysticks received, and the last
+// motor levels.
+int test_rumble(int& low, int& high);
 
 }  // namespace quarvel::platform

@@ -46,6 +46,40 @@ Event translate(const SDL_Event& e) {
       out.scan_code = scan_code_from_sdl(e.key.keysym.scancode);
       out.repeat = e.key.repeat != 0;
       break;
+    case SDL_MOUSEMOTION:
+      out.type = EventType::mouse_motion;
+      out.x = e.motion.x;
+      out.y = e.motion.y;
+      out.xrel = e.motion.xrel;
+      out.yrel = e.motion.yrel;
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      // Ours: 1 left, 2 right, 3 middle (SDL counts the middle one second).
+      switch (e.button.button) {
+        case SDL_BUTTON_LEFT: out.button = 1; break;
+        case SDL_BUTTON_RIGHT: out.button = 2; break;
+        case SDL_BUTTON_MIDDLE: out.button = 3; break;
+        default: out.button = 0; break;
+      }
+      out.type = out.button == 0                   ? EventType::other
+                 : e.type == SDL_MOUSEBUTTONDOWN ? EventType::mouse_button_down
+                                                 : EventType::mouse_button_up;
+      out.x = e.button.x;
+      out.y = e.button.y;
+      break;
+    case SDL_MOUSEWHEEL:
+      out.type = EventType::mouse_wheel;
+      out.wheel = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+      break;
+    case SDL_JOYDEVICEADDED:
+      out.type = EventType::joystick_added;
+      out.device = e.jdevice.which;
+      break;
+    case SDL_JOYDEVICEREMOVED:
+      out.type = EventType::joystick_removed;
+      out.device = e.jdevice.which;
+      break;
     default:
       out.type = EventType::other;
       break;
@@ -208,6 +242,32 @@ void gl_swap() {
 
 void* gl_proc_address(const char* name) { return g_video_ready ? SDL_GL_GetProcAddress(name) : nullptr; }
 
+void window_size(int& width, int& height) {
+  width = height = 0;
+  if (g_window) SDL_GetWindowSize(g_window, &width, &height);
+}
+
+bool mouse_position(int& x, int& y) {
+  if (!g_window || SDL_GetMouseFocus() != g_window) return false;
+  SDL_GetMouseState(&x, &y);
+  return true;
+}
+
+bool mouse_relative_mode(bool on) {
+  if (!g_video_ready) return false;
+  return SDL_SetRelativeMouseMode(on ? SDL_TRUE : SDL_FALSE) == 0;
+}
+
+void mouse_warp(int x, int y) {
+  if (g_window) SDL_WarpMouseInWindow(g_window, x, y);
+}
+
+void cursor_arrow() {
+  if (!g_video_ready) return;
+  SDL_SetCursor(SDL_GetDefaultCursor());
+  SDL_ShowCursor(SDL_ENABLE);
+}
+
 void cursor_show(bool on) {
   if (g_video_ready) SDL_ShowCursor(on ? SDL_ENABLE : SDL_DISABLE);
 }
@@ -264,6 +324,17 @@ void drain_keyboard_events(void (*sink)(const Event&, void*), void* context) {
   SDL_Event batch[32];
   for (;;) {
     int n = SDL_PeepEvents(batch, 32, SDL_GETEVENT, SDL_KEYDOWN, SDL_KEYUP);
+    if (n <= 0) break;
+    for (int i = 0; i < n; ++i) sink(translate(batch[i]), context);
+  }
+}
+
+void drain_mouse_events(void (*sink)(const Event&, void*), void* context) {
+  if (!g_video_ready) return;
+  SDL_PumpEvents();
+  SDL_Event batch[32];
+  for (;;) {
+    int n = SDL_PeepEvents(batch, 32, SDL_GETEVENT, SDL_MOUSEMOTION, SDL_MOUSEWHEEL);
     if (n <= 0) break;
     for (int i = 0; i < n; ++i) sink(translate(batch[i]), context);
   }

@@ -1,0 +1,206 @@
+// Sound effects, heard through the disk audio driver.
+#include <quarvel/quarvel.h>
+
+#include "audio/sound_device.h"
+#include "audio/sound_levels.h"
+#include "audio_fixture.h"
+#include "core/engine_state.h"
+#include "wave_files.h"
+
+namespace quarvel_test {
+namespace {
+
+using namespace quarvel;
+
+constexpr int16_t kLevel = 12000;
+
+using SoundTest = AudioTest;
+
+// Plays, waits for the sound to be written and returns what was heard.
+Output heard(double slot, double pan, double volume, int wait_ms = 450) {
+  const size_t mark = output_mark();
+  EXPECT_GE(play_sound(slot, pan, volume), 0) << "pan " << pan << " volume " << volume;
+  return wait_output(mark, wait_ms);
+}
+
+TEST_F(SoundTest, SoundPanSendsItToOneSide) {
+  ASSERT_EQ(load_sound(DynString(write_constant_wave("pan.wav", 150, kLevel, kLevel).c_str()), 3, 1), 1);
+  Output right = heard(3, 1, 1);
+  EXPECT_EQ(peak(right.left), 0);
+  EXPECT_EQ(peak(right.right), kLevel);
+  Output left = heard(3, -1, 1);
+  EXPECT_EQ(peak(left.left), kLevel);
+  EXPECT_EQ(peak(left.right), 0);
+  // Half right: the left side is 50 dB down.
+  Output half = heard(3, 0.5, 1);
+  EXPECT_NEAR(peak(half.left), kLevel * 0.0031623, 1.0);
+  EXPECT_EQ(peak(half.right), kLevel);
+}
+
+TEST_F(SoundTest, SoundVolumeIsAnAttenuation) {
+  ASSERT_EQ(load_sound(DynString(write_constant_wave("volume.wav", 150, kLevel, -kLevel).c_str()), 4, 1), 1);
+  EXPECT_EQ(peak(heard(4, 0, 1).left), kLevel) << "1: full scale";
+  EXPECT_EQ(peak(heard(4, 0, 2).right), kLevel) << "above 1: full scale";
+  Output silent = heard(4, 0, 0);
+  EXPECT_EQ(peak(silent.left) + peak(silent.right), 0) << "0: silence";
+  silent = heard(4, 0, -1);
+  EXPECT_EQ(peak(silent.left) + peak(silent.right), 0) << "below 0: silence";
+  // 0.5 is -50 dB.
+  EXPECT_NEAR(peak(heard(4, 0, 0.5).left), kLevel * 0.0031623, 1.0);
+}
+
+TEST_F(SoundTest, SoundBuffersRotateWhileTheyPlay) {
+  const std::string name = write_constant_wave("long.wav", 2000, 100, 100);
+  ASSERT_EQ(load_sound(DynString(name.c_str()), 5, 9), 1);
+  EXPECT_EQ(engine().sound_slots[5].buffer_count, 4);
+  const double base = 5 * 256;
+  EXPECT_EQ(play_sound(5, 0, 1), base + 0);
+  EXPECT_EQ(play_sound(5, 0, 1), base + 1);
+  EXPECT_EQ(play_sound(5, 0, 1), base + 2);
+  EXPECT_EQ(play_sound(5, 0, 1), base + 3);
+  for (int b = 0; b < 4; ++b) EXPECT_EQ(sound_playing(base + b), 1) << b;
+  // All four busy: the oldest starts again.
+  EXPECT_EQ(play_sound(5, 0, 1), base + 0);
+  EXPECT_EQ(sound_playing(base + 0), 1);
+
+  stop_all_sounds();
+  for (int b = 0; b < 4; ++b) EXPECT_EQ(sound_playing(base + b), 0) << b;
+  // Nothing plays: the buffer used last plays again.
+  EXPECT_EQ(play_sound(5, 0, 1), base + 0);
+}
+
+TEST_F(SoundTest, SoundSingleBufferDoesNotRestartWhilePlaying) {
+  ASSERT_EQ(load_sound(DynString(write_constant_wave("short.wav", 100, 100, 100).c_str()), 6, 1), 1);
+  EXPECT_EQ(play_sound(6, 0, 1), 6 * 256);
+  EXPECT_EQ(play_sound(6, 0, 1), -1);
+  for (int i = 0; i < 300 && sound_playing(6 * 256) == 1; ++i) sleep_ms(10);
+  EXPECT_EQ(sound_playing(6 * 256), 0);
+  EXPECT_EQ(play_sound(6, 0, 1), 6 * 256);
+}
+
+TEST_F(SoundTest, SoundBufferCountsAreClamped) {
+  const DynString name(write_constant_wave("count.wav", 50, 1, 1).c_str());
+  ASSERT_EQ(load_sound(name, 7, 0), 1);
+  ASSERT_EQ(load_sound(name, 8, -3), 1);
+  ASSERT_EQ(load_sound(name, 9, 9), 1);
+  ASSERT_EQ(load_sound(name, 10, 2.9), 1);
+  EXPECT_EQ(engine().sound_slots[7].buffer_count, 1);
+  EXPECT_EQ(engine().sound_slots[8].buffer_count, 1);
+  EXPECT_EQ(engine().sound_slots[9].buffer_count, 4);
+  EXPECT_EQ(engine().sound_slots[10].buffer_count, 2);
+}
+
+TEST_F(SoundTest, SoundSlotAndChannelNumbersOutsideTheTable) {
+  const DynString name(write_constant_wave("slots.wav", 300, 1, 1).c_str());
+  // Above 127 means 127, for loading and playing alike.
+  ASSERT_EQ(load_sound(name, 500, 4), 1);
+  EXPECT_EQ(engine().sound_slots[127].buffer_count, 4);
+  EXPECT_EQ(play_sound(3000, 0, 1), 127 * 256);
+  EXPECT_EQ(play_sound(127.7, 0, 1), 127 * 256 + 1);
+  EXPECT_EQ(sound_playing(127 * 256 + 1), 1);
+  // A negative slot is an empty one.
+  EXPECT_EQ(load_sound(name, -1, 1), 0);
+  EXPECT_EQ(play_sound(-1, 0, 1), -1);
+  EXPECT_EQ(play_sound(-1e300, 0, 1), -1);
+  // Channels that name no buffer.
+  EXPECT_EQ(sound_playing(-1), 0);
+  EXPECT_EQ(sound_playing(127 * 256 + 4), 0) << "buffer beyond the count";
+  EXPECT_EQ(sound_playing(256.0 * 256), 0) << "slot beyond the table";
+  EXPECT_EQ(sound_playing(1e300), 0);
+  EXPECT_EQ(play_sound(20, 0, 1), -1) << "empty slot";
+}
+
+TEST_F(SoundTest, SoundConvertsEightBitMonoAtAnyRate) {
+  WaveSpec spec;
+  spec.channels = 1;
+  spec.bits = 8;
+  spec.rate = 11025;
+  // 200 ms of 0xC0: a quarter of full scale above the middle.
+  const std::string name = write_wave("mono8.wav", wave_file(spec, std::vector<uint8_t>(2205, 0xC0)));
+  ASSERT_EQ(load_sound(DynString(name.c_str()), 11, 1), 1);
+  Output out = heard(11, 0, 1, 600);
+  // Twice the frames at 22050 Hz, on both sides, at the same level.
+  EXPECT_NEAR(static_cast<double>(loud_frames(out.left, 8000)), 4410, 4410 * 0.03);
+  EXPECT_NEAR(static_cast<double>(loud_frames(out.right, 8000)), 4410, 4410 * 0.03);
+  size_t middle = 0;
+  while (middle < out.left.size() && out.left[middle] < 8000) ++middle;
+  middle += 2205;
+  ASSERT_LT(middle, out.left.size());
+  EXPECT_NEAR(out.left[middle], 16384, 200);
+  EXPECT_EQ(out.left[middle], out.right[middle]);
+}
+
+TEST_F(SoundTest, SoundFilesThatCannotLoadLeaveTheSlotEmpty) {
+  const std::string good = write_constant_wave("good.wav", 50, 1, 1);
+  ASSERT_EQ(load_sound(DynString(good.c_str()), 12, 1), 1);
+  EXPECT_EQ(load_sound(DynString("no-such-sound.wav"), 12, 1), 0);
+  EXPECT_EQ(engine().sound_slots[12].buffer_count, 0);
+  EXPECT_EQ(play_sound(12, 0, 1), -1);
+
+  // Malformed files fail the same way.
+  std::vector<uint8_t> bytes = wave_file(WaveSpec(), constant_frames16(100, 1, 1));
+  std::vector<uint8_t> truncated(bytes.begin(), bytes.begin() + 30);
+  ASSERT_EQ(load_sound(DynString(good.c_str()), 12, 1), 1);
+  EXPECT_EQ(load_sound(DynString(write_wave("short.wav", truncated).c_str()), 12, 1), 0);
+  WaveSpec huge;
+  huge.data_size = 0xFFFFFFFF;
+  EXPECT_EQ(load_sound(DynString(write_wave("huge.wav", wave_file(huge, {1, 2, 3, 4})).c_str()), 12, 1), 0);
+  WaveSpec list;
+  list.between = chunk("LIST", "INFO");
+  EXPECT_EQ(load_sound(DynString(write_wave("list.wav", wave_file(list, {1, 2, 3, 4})).c_str()), 12, 1), 0);
+  // Extreme but valid rates convert or fail cleanly.
+  for (uint32_t rate : {1u, 400000u, 0x7FFFFFFFu}) {
+    WaveSpec odd;
+    odd.rate = rate;
+    const double ok =
+        load_sound(DynString(write_wave("rate.wav", wave_file(odd, constant_frames16(64, 9, 9))).c_str()), 12, 1);
+    if (ok == 1) {
+      EXPECT_GE(play_sound(12, 0, 1), 0) << rate;
+    }
+  }
+  stop_all_sounds();
+}
+
+// The levels the mixer gets for the commands' pan and volume.
+TEST(SoundLevels, PanAndVolumeBecomeGainsPerSide) {
+  EXPECT_EQ(volume_attenuation(1), 0);
+  EXPECT_EQ(volume_attenuation(0.5), -5000);
+  EXPECT_EQ(volume_attenuation(0), -10000);
+  EXPECT_EQ(volume_attenuation(7), 0);
+  EXPECT_EQ(volume_attenuation(0.0 / 0.0), -10000);
+  EXPECT_EQ(pan_value(-3), -10000);
+  EXPECT_EQ(pan_value(0.25), 2500);
+  EXPECT_EQ(pan_value(0.0 / 0.0), 0);
+
+  SideGains g = side_gains(0, 0);
+  EXPECT_EQ(g.left, 1.0f);
+  EXPECT_EQ(g.right, 1.0f);
+  g = side_gains(0, 10000);
+  EXPECT_EQ(g.left, 0.0f);
+  EXPECT_EQ(g.right, 1.0f);
+  // -20 dB of volume and -20 dB of pan add up to -40 dB on the far side.
+  g = side_gains(-2000, -2000);
+  EXPECT_NEAR(g.left, 0.1, 1e-6);
+  EXPECT_NEAR(g.right, 0.01, 1e-7);
+  g = side_gains(-6000, 6000);
+  EXPECT_EQ(g.left, 0.0f) << "beyond -100 dB is silence";
+}
+
+// Without a sound device nothing plays and nothing fails.
+TEST(SoundWithoutDevice, LoadsYieldZeroAndPlaysMinusOne) {
+  if (!start_runtime_with_audio("no-such-driver")) GTEST_SKIP() << "needs a process of its own";
+  EXPECT_FALSE(engine().sound->is_open());
+  const DynString name(write_constant_wave("quiet.wav", 50, 1, 1).c_str());
+  EXPECT_EQ(load_sound(name, 1, 4), 0);
+  EXPECT_EQ(play_sound(1, 0, 1), -1);
+  EXPECT_EQ(sound_playing(256), 0);
+  stop_all_sounds();
+  play_music(name);
+  set_music_volume(0.5);
+  stop_music();
+  play_video(DynString("no-such-video.avi"));
+  show_screen();
+}
+
+}  // namespace
+}  // namespace quarvel_test

@@ -1,0 +1,142 @@
+#include "audio/formats/wave_reader.h"
+
+#include <gtest/gtest.h>
+
+#include "wave_files.h"
+
+namespace quarvel_test {
+namespace {
+
+using quarvel::parse_wave;
+using quarvel::WaveSound;
+
+bool parses(const std::vector<uint8_t>& bytes, WaveSound& out) { return parse_wave(bytes.data(), bytes.size(), out); }
+
+TEST(WaveReader, ReadsPcmInEveryLayoutItPlays) {
+  const std::vector<uint8_t> stereo16 = constant_frames16(10, 100, -100);
+  WaveSound w;
+  std::vector<uint8_t> file = wave_file(WaveSpec(), stereo16);
+  ASSERT_TRUE(parses(file, w));
+  EXPECT_EQ(w.channels, 2);
+  EXPECT_EQ(w.sample_rate, 22050u);
+  EXPECT_EQ(w.bits_per_sample, 16);
+  EXPECT_EQ(w.block_align, 4);
+  EXPECT_EQ(w.sample_bytes, 40u);
+  EXPECT_EQ(w.samples, file.data() + 44);
+
+  WaveSpec mono8;
+  mono8.channels = 1;
+  mono8.bits = 8;
+  mono8.rate = 11025;
+  file = wave_file(mono8, std::vector<uint8_t>(7, 0x80));
+  ASSERT_TRUE(parses(file, w));
+  EXPECT_EQ(w.channels, 1);
+  EXPECT_EQ(w.bits_per_sample, 8);
+  EXPECT_EQ(w.sample_rate, 11025u);
+  EXPECT_EQ(w.sample_bytes, 7u);
+}
+
+TEST(WaveReader, SkipsTheFormatExtensionAndOneFactChunk) {
+  WaveSpec s;
+  s.format_size = 18;  // the extended format with no extra bytes
+  s.between = chunk("fact", std::string(4, '\0'));
+  WaveSound w;
+  const std::vector<uint8_t> file = wave_file(s, constant_frames16(3, 1, 2));
+  ASSERT_TRUE(parses(file, w));
+  EXPECT_EQ(w.sample_bytes, 12u);
+  EXPECT_EQ(w.samples, file.data() + file.size() - 12);
+
+  // The extensible format is read when its sub-format is PCM.
+  s = WaveSpec();
+  s.format_tag = 0xFFFE;
+  s.format_size = 40;
+  EXPECT_TRUE(parses(wave_file(s, constant_frames16(3, 1, 2)), w));
+  s.sub_format = 3;  // floating point
+  EXPECT_FALSE(parses(wave_file(s, constant_frames16(3, 1, 2)), w));
+}
+
+TEST(WaveReader, CutsDataToWholeFrames) {
+  WaveSound w;
+  std::vector<uint8_t> samples = constant_frames16(2, 5, 5);
+  samples.push_back(9);  // a frame's first byte only
+  ASSERT_TRUE(parses(wave_file(WaveSpec(), samples), w));
+  EXPECT_EQ(w.sample_bytes, 8u);
+}
+
+TEST(WaveReader, RefusesChunksOtherThanFactBeforeTheData) {
+  WaveSpec s;
+  s.between = chunk("LIST", "INFOabcd");
+  WaveSound w;
+  EXPECT_FALSE(parses(wave_file(s, constant_frames16(3, 1, 2)), w));
+  s.between = chunk("fact", "abcd") + chunk("fact", "abcd");
+  EXPECT_FALSE(parses(wave_file(s, constant_frames16(3, 1, 2)), w));
+}
+
+TEST(WaveReader, RefusesFormatsItCannotPlaySafely) {
+  const std::vector<uint8_t> samples = constant_frames16(4, 1, 1);
+  auto refused = [&](WaveSpec s) {
+    WaveSound w;
+    const bool ok = parses(wave_file(s, samples), w);
+    EXPECT_EQ(w.samples, nullptr);
+    return !ok;
+  };
+  WaveSpec s;
+  s.block_align = 0;
+  EXPECT_TRUE(refused(s)) << "zero block align";
+  s.block_align = 3;
+  EXPECT_TRUE(refused(s)) << "block align not channels x bytes";
+  s = WaveSpec();
+  for (uint16_t bits : {0, 4, 12, 24, 32}) {
+    s.bits = bits;
+    s.block_align = 4;
+    EXPECT_TRUE(refused(s)) << bits << " bits";
+  }
+  s = WaveSpec();
+  s.channels = 0;
+  EXPECT_TRUE(refused(s)) << "no channels";
+  s.channels = 6;
+  EXPECT_TRUE(refused(s)) << "six channels";
+  s = WaveSpec();
+  s.rate = 0;
+  EXPECT_TRUE(refused(s)) << "rate 0";
+  s = WaveSpec();
+  s.format_tag = 7;  // mu-law: not PCM, whatever its sample size
+  s.bits = 8;
+  EXPECT_TRUE(refused(s)) << "not PCM";
+  s = WaveSpec();
+  s.format_size = 14;
+  EXPECT_TRUE(refused(s)) << "format chunk too small for its fields";
+}
+
+TEST(WaveReader, MalformedSizesFailCleanly) {
+  const std::vector<uint8_t> samples = constant_frames16(4, 1, 1);
+  WaveSound w;
+  // Fewer than the 36 bytes of the fixed header.
+  std::vector<uint8_t> file = wave_file(WaveSpec(), samples);
+  EXPECT_FALSE(parse_wave(file.data(), 35, w));
+  EXPECT_FALSE(parse_wave(nullptr, 0, w));
+  // A data chunk larger than the file, up to the largest size there is.
+  for (int64_t size : {int64_t{17}, int64_t{0x7FFFFFFF}, int64_t{0xFFFFFFFF}}) {
+    WaveSpec s;
+    s.data_size = size;
+    EXPECT_FALSE(parses(wave_file(s, samples), w)) << size;
+  }
+  // A format or fact chunk that runs past the end.
+  WaveSpec s;
+  s.format_size = 0xFFFFFFF0;
+  EXPECT_FALSE(parses(wave_file(s, samples), w));
+  s = WaveSpec();
+  std::string fact = chunk("fact", "abcd");
+  fact[4] = '\xF0';
+  fact[5] = fact[6] = fact[7] = '\xFF';
+  s.between = fact;
+  EXPECT_FALSE(parses(wave_file(s, samples), w));
+  // No data chunk header, and data without one whole frame.
+  file = wave_file(WaveSpec(), {});
+  EXPECT_FALSE(parse_wave(file.data(), file.size() - 8, w));
+  EXPECT_FALSE(parses(file, w));
+  EXPECT_FALSE(parses(wave_file(WaveSpec(), {1, 2, 3}), w));
+}
+
+}  // namespace
+}  // namespace quarvel_test
