@@ -36,7 +36,8 @@ size_t next_power_of_two(size_t n) {
   return p;
 }
 
-// The texture the pictures go into (a power-of-two square holding them).
+// The texture the pictures go into (power-of-two sides, the picture in its
+// top-left corner).
 class PictureTexture {
  public:
   GLuint name = 0;

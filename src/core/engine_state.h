@@ -78,4 +78,7 @@ double now_ms();
 
 void shutdown_runtime();
 
+// Saves the frame just presented when QUARVEL_SAVE_FRAMES names a folder.
+void save_frame_if_asked();
+
 }  // namespace quarvel

@@ -111,7 +111,7 @@ std::string write_wave(const std::string& name, const std::vector<uint8_t>& byte
 
 std::string write_constant_wave(const std::string& name, int ms, int16_t left, int16_t right) {
   const size_t frames = static_cast<size_t>(ms) * kRate / 1000;
-  return write_wave(name, wave_file(WaveSpec(), constant_frames16(frames, left, right)));
+  return write_wave(name, wave_file(WaveLayout(), constant_frames16(frames, left, right)));
 }
 
 std::string temp_dir_file(const std::string& name) { return temp_dir() + "/" + name; }

@@ -111,12 +111,12 @@ TEST_F(SoundTest, SoundSlotAndChannelNumbersOutsideTheTable) {
 }
 
 TEST_F(SoundTest, SoundConvertsEightBitMonoAtAnyRate) {
-  WaveSpec spec;
-  spec.channels = 1;
-  spec.bits = 8;
-  spec.rate = 11025;
+  WaveLayout layout;
+  layout.channels = 1;
+  layout.bits = 8;
+  layout.rate = 11025;
   // 200 ms of 0xC0: a quarter of full scale above the middle.
-  const std::string name = write_wave("mono8.wav", wave_file(spec, std::vector<uint8_t>(2205, 0xC0)));
+  const std::string name = write_wave("mono8.wav", wave_file(layout, std::vector<uint8_t>(2205, 0xC0)));
   ASSERT_EQ(load_sound(DynString(name.c_str()), 11, 1), 1);
   Output out = heard(11, 0, 1, 600);
   // Twice the frames at 22050 Hz, on both sides, at the same level.
@@ -138,19 +138,19 @@ TEST_F(SoundTest, SoundFilesThatCannotLoadLeaveTheSlotEmpty) {
   EXPECT_EQ(play_sound(12, 0, 1), -1);
 
   // Malformed files fail the same way.
-  std::vector<uint8_t> bytes = wave_file(WaveSpec(), constant_frames16(100, 1, 1));
+  std::vector<uint8_t> bytes = wave_file(WaveLayout(), constant_frames16(100, 1, 1));
   std::vector<uint8_t> truncated(bytes.begin(), bytes.begin() + 30);
   ASSERT_EQ(load_sound(DynString(good.c_str()), 12, 1), 1);
   EXPECT_EQ(load_sound(DynString(write_wave("short.wav", truncated).c_str()), 12, 1), 0);
-  WaveSpec huge;
+  WaveLayout huge;
   huge.data_size = 0xFFFFFFFF;
   EXPECT_EQ(load_sound(DynString(write_wave("huge.wav", wave_file(huge, {1, 2, 3, 4})).c_str()), 12, 1), 0);
-  WaveSpec list;
+  WaveLayout list;
   list.between = chunk("LIST", "INFO");
   EXPECT_EQ(load_sound(DynString(write_wave("list.wav", wave_file(list, {1, 2, 3, 4})).c_str()), 12, 1), 0);
   // Extreme but valid rates convert or fail cleanly.
   for (uint32_t rate : {1u, 400000u, 0x7FFFFFFFu}) {
-    WaveSpec odd;
+    WaveLayout odd;
     odd.rate = rate;
     const double ok =
         load_sound(DynString(write_wave("rate.wav", wave_file(odd, constant_frames16(64, 9, 9))).c_str()), 12, 1);

@@ -15,7 +15,7 @@ bool parses(const std::vector<uint8_t>& bytes, WaveSound& out) { return parse_wa
 TEST(WaveReader, ReadsPcmInEveryLayoutItPlays) {
   const std::vector<uint8_t> stereo16 = constant_frames16(10, 100, -100);
   WaveSound w;
-  std::vector<uint8_t> file = wave_file(WaveSpec(), stereo16);
+  std::vector<uint8_t> file = wave_file(WaveLayout(), stereo16);
   ASSERT_TRUE(parses(file, w));
   EXPECT_EQ(w.channels, 2);
   EXPECT_EQ(w.sample_rate, 22050u);
@@ -24,7 +24,7 @@ TEST(WaveReader, ReadsPcmInEveryLayoutItPlays) {
   EXPECT_EQ(w.sample_bytes, 40u);
   EXPECT_EQ(w.samples, file.data() + 44);
 
-  WaveSpec mono8;
+  WaveLayout mono8;
   mono8.channels = 1;
   mono8.bits = 8;
   mono8.rate = 11025;
@@ -37,7 +37,7 @@ TEST(WaveReader, ReadsPcmInEveryLayoutItPlays) {
 }
 
 TEST(WaveReader, SkipsTheFormatExtensionAndOneFactChunk) {
-  WaveSpec s;
+  WaveLayout s;
   s.format_size = 18;  // the extended format with no extra bytes
   s.between = chunk("fact", std::string(4, '\0'));
   WaveSound w;
@@ -47,7 +47,7 @@ TEST(WaveReader, SkipsTheFormatExtensionAndOneFactChunk) {
   EXPECT_EQ(w.samples, file.data() + file.size() - 12);
 
   // The extensible format is read when its sub-format is PCM.
-  s = WaveSpec();
+  s = WaveLayout();
   s.format_tag = 0xFFFE;
   s.format_size = 40;
   EXPECT_TRUE(parses(wave_file(s, constant_frames16(3, 1, 2)), w));
@@ -59,12 +59,12 @@ TEST(WaveReader, CutsDataToWholeFrames) {
   WaveSound w;
   std::vector<uint8_t> samples = constant_frames16(2, 5, 5);
   samples.push_back(9);  // a frame's first byte only
-  ASSERT_TRUE(parses(wave_file(WaveSpec(), samples), w));
+  ASSERT_TRUE(parses(wave_file(WaveLayout(), samples), w));
   EXPECT_EQ(w.sample_bytes, 8u);
 }
 
 TEST(WaveReader, RefusesChunksOtherThanFactBeforeTheData) {
-  WaveSpec s;
+  WaveLayout s;
   s.between = chunk("LIST", "INFOabcd");
   WaveSound w;
   EXPECT_FALSE(parses(wave_file(s, constant_frames16(3, 1, 2)), w));
@@ -74,36 +74,36 @@ TEST(WaveReader, RefusesChunksOtherThanFactBeforeTheData) {
 
 TEST(WaveReader, RefusesFormatsItCannotPlaySafely) {
   const std::vector<uint8_t> samples = constant_frames16(4, 1, 1);
-  auto refused = [&](WaveSpec s) {
+  auto refused = [&](WaveLayout s) {
     WaveSound w;
     const bool ok = parses(wave_file(s, samples), w);
     EXPECT_EQ(w.samples, nullptr);
     return !ok;
   };
-  WaveSpec s;
+  WaveLayout s;
   s.block_align = 0;
   EXPECT_TRUE(refused(s)) << "zero block align";
   s.block_align = 3;
   EXPECT_TRUE(refused(s)) << "block align not channels x bytes";
-  s = WaveSpec();
+  s = WaveLayout();
   for (uint16_t bits : {0, 4, 12, 24, 32}) {
     s.bits = bits;
     s.block_align = 4;
     EXPECT_TRUE(refused(s)) << bits << " bits";
   }
-  s = WaveSpec();
+  s = WaveLayout();
   s.channels = 0;
   EXPECT_TRUE(refused(s)) << "no channels";
   s.channels = 6;
   EXPECT_TRUE(refused(s)) << "six channels";
-  s = WaveSpec();
+  s = WaveLayout();
   s.rate = 0;
   EXPECT_TRUE(refused(s)) << "rate 0";
-  s = WaveSpec();
+  s = WaveLayout();
   s.format_tag = 7;  // mu-law: not PCM, whatever its sample size
   s.bits = 8;
   EXPECT_TRUE(refused(s)) << "not PCM";
-  s = WaveSpec();
+  s = WaveLayout();
   s.format_size = 14;
   EXPECT_TRUE(refused(s)) << "format chunk too small for its fields";
 }
@@ -112,30 +112,30 @@ TEST(WaveReader, MalformedSizesFailCleanly) {
   const std::vector<uint8_t> samples = constant_frames16(4, 1, 1);
   WaveSound w;
   // Fewer than the 36 bytes of the fixed header.
-  std::vector<uint8_t> file = wave_file(WaveSpec(), samples);
+  std::vector<uint8_t> file = wave_file(WaveLayout(), samples);
   EXPECT_FALSE(parse_wave(file.data(), 35, w));
   EXPECT_FALSE(parse_wave(nullptr, 0, w));
   // A data chunk larger than the file, up to the largest size there is.
   for (int64_t size : {int64_t{17}, int64_t{0x7FFFFFFF}, int64_t{0xFFFFFFFF}}) {
-    WaveSpec s;
+    WaveLayout s;
     s.data_size = size;
     EXPECT_FALSE(parses(wave_file(s, samples), w)) << size;
   }
   // A format or fact chunk that runs past the end.
-  WaveSpec s;
+  WaveLayout s;
   s.format_size = 0xFFFFFFF0;
   EXPECT_FALSE(parses(wave_file(s, samples), w));
-  s = WaveSpec();
+  s = WaveLayout();
   std::string fact = chunk("fact", "abcd");
   fact[4] = '\xF0';
   fact[5] = fact[6] = fact[7] = '\xFF';
   s.between = fact;
   EXPECT_FALSE(parses(wave_file(s, samples), w));
   // No data chunk header, and data without one whole frame.
-  file = wave_file(WaveSpec(), {});
+  file = wave_file(WaveLayout(), {});
   EXPECT_FALSE(parse_wave(file.data(), file.size() - 8, w));
   EXPECT_FALSE(parses(file, w));
-  EXPECT_FALSE(parses(wave_file(WaveSpec(), {1, 2, 3}), w));
+  EXPECT_FALSE(parses(wave_file(WaveLayout(), {1, 2, 3}), w));
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 
 namespace quarvel_test {
 
-struct WaveSpec {
+struct WaveLayout {
   uint16_t format_tag = 1;
   uint16_t channels = 2;
   uint32_t rate = 22050;
@@ -40,7 +40,7 @@ inline std::string chunk(const char id[5], const std::string& body) {
   return std::string(b.begin(), b.end());
 }
 
-inline std::vector<uint8_t> wave_file(const WaveSpec& s, const std::vector<uint8_t>& samples) {
+inline std::vector<uint8_t> wave_file(const WaveLayout& s, const std::vector<uint8_t>& samples) {
   std::vector<uint8_t> b;
   append_text(b, "RIFF");
   append_u32(b, 0);  // fixed below
