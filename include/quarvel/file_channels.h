@@ -60,6 +60,9 @@ double file_size(const DynString& file_name);
 double file_exists(const DynString& file_name);
 // 1 when the file was deleted, else 0.
 double delete_file(const DynString& file_name);
+// Gives a file a new name, replacing a file of that name in one step (the
+// old one is never half-replaced); 1 on success, else 0.
+double rename_file(const DynString& old_name, const DynString& new_name);
 // Copies in full or not at all: a copy that fails on the way leaves the
 // destination as it was. A source that cannot be opened copies nothing.
 void copy_file(const DynString& source, const DynString& destination);

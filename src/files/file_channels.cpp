@@ -285,6 +285,12 @@ double delete_file(const DynString& file_name) {
   return std::remove(path.c_str()) == 0 ? 1 : 0;
 }
 
+double rename_file(const DynString& old_name, const DynString& new_name) {
+  const std::string from = channel_file_path(old_name), to = channel_file_path(new_name);
+  if (from.empty() || to.empty() || is_directory(from) || is_directory(to)) return 0;
+  return std::rename(from.c_str(), to.c_str()) == 0 ? 1 : 0;
+}
+
 void copy_file(const DynString& source, const DynString& destination) {
   const std::string to = channel_file_path(destination);
   std::FILE* in = open_for_reading(channel_file_path(source));

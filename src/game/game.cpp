@@ -182,12 +182,31 @@ void logo_screen() {
   game_state = kTitle;
 }
 
+// The highscore file: one line with the number. A missing or empty file
+// means a highscore of 0.
+void read_highscore() {
+  highscore = 0;
+  if (file_exists("hc.txt") == 0 || file_size("hc.txt") <= 0) return;
+  open_file(1, "hc.txt", 1);
+  read_number_line(1, highscore);
+  close_file(1);
+}
+
+// Written to a new file that then takes the old one's place, so a crash
+// never loses the old highscore; a directory that cannot be written costs
+// the new highscore, not the game.
 void save_highscore_if_beaten() {
-  if (points > highscore) {
-    highscore = points;
-    open_file(1, "hc.txt", 0);
-    write_number_line(1, highscore);
-    close_file(1);
+  if (points <= highscore) return;
+  highscore = points;
+  if (open_file(1, "hc.txt.new", 0) == 0) {
+    append_report_line("Highscore not saved: hc.txt.new cannot be created");
+    return;
+  }
+  write_number_line(1, highscore);
+  close_file(1);
+  if (rename_file("hc.txt.new", "hc.txt") == 0) {
+    append_report_line("Highscore not saved: hc.txt cannot be replaced");
+    delete_file("hc.txt.new");
   }
 }
 
@@ -263,9 +282,7 @@ void game_main() {
   dim_array(rock_dy, 10);
   level = 0;
   game_state = kLogo;
-  open_file(1, "hc.txt", 1);
-  read_number_line(1, highscore);
-  close_file(1);
+  read_highscore();
 
   while (game_state != kQuit) {
     if (game_state == kLogo) logo_screen();

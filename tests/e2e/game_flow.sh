@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Stone Swarm end to end, headless, driven by replay files: logo, title,
 # get-ready, play, back to the title with F1 (the highscore is saved), quit
-# with Right Shift; a run without "hc.txt" ends before its first frame.
+# with Right Shift; a run without "hc.txt" starts with highscore 0 and
+# creates the file when it saves; an unwritable directory costs only the save.
 # Args: the stoneswarm executable (its assets lie beside it).
 set -euo pipefail
 game_dir=$(dirname "$1")
@@ -49,7 +50,21 @@ echo "Right Shift in play: ended at once, nothing saved"
 
 install_game
 rm "$work/game/hc.txt"
-run no_highscore_file "frame 5 down 54"
-[ "$(ls "$work/no_highscore_file")" = "frame-000000.png" ] || fail "ran past a missing hc.txt"
-echo "missing hc.txt: ended before the first frame"
+run no_highscore_file "frame 700 down 28" "frame 702 up 28" \
+  "frame 1000 down 15" "frame 1002 up 15" "frame 1100 down 54"
+score=$(tr -d '\r\n' < "$work/game/hc.txt")
+(( score > 50 )) || fail "a missing hc.txt was not created with the new highscore"
+[ ! -e "$work/game/hc.txt.new" ] || fail "temporary highscore file left behind"
+echo "missing hc.txt: started at 0, Tab back to the title saved $score"
+
+# A save that cannot be written (here a directory stands where the new file
+# would go, which stops root as well) costs the save, not the game.
+install_game
+mkdir "$work/game/hc.txt.new"
+run unwritable "frame 700 down 28" "frame 702 up 28" \
+  "frame 1000 down 59" "frame 1002 up 59" "frame 1100 down 54"
+[ "$(tr -d '\r\n' < "$work/game/hc.txt")" = "0" ] || fail "hc.txt changed although the save failed"
+grep -q "Highscore not saved" "$work/ErrorLog.txt" || fail "no report line for the failed save"
+[ -f "$work/unwritable/frame-001100.png" ] || fail "the game did not go on after the failed save"
+echo "unwritable highscore: the game went on without saving"
 echo "PASS"
