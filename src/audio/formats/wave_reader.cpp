@@ -1,5 +1,7 @@
 #include "audio/formats/wave_reader.h"
 
+#include "values/file_bytes.h"
+
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -12,7 +14,6 @@ constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
 // Offset of the extensible format's sub-format tag from the file start.
 constexpr size_t kSubFormatAt = 44;
-constexpr size_t kMaxFileName = 1024;
 
 uint16_t u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t u32(const uint8_t* p) {
@@ -89,30 +90,7 @@ bool parse_wave(const uint8_t* bytes, size_t length, WaveSound& out) {
 }
 
 bool read_sound_file(const char* file_name, std::vector<uint8_t>& bytes, size_t max_bytes) {
-  bytes.clear();
-  if (file_name == nullptr) return false;
-  std::string name(file_name);
-  if (name.empty() || name.size() >= kMaxFileName) return false;
-  for (char& c : name) {
-    if (c == '\\') c = '/';
-  }
-  std::FILE* file = std::fopen(name.c_str(), "rb");
-  if (file == nullptr) return false;
-  bool ok = false;
-  if (std::fseek(file, 0, SEEK_END) == 0) {
-    const long end = std::ftell(file);
-    if (end >= 0 && static_cast<unsigned long>(end) <= max_bytes && std::fseek(file, 0, SEEK_SET) == 0) {
-      try {
-        bytes.resize(static_cast<size_t>(end));
-        ok = end == 0 || std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
-      } catch (const std::bad_alloc&) {
-        ok = false;
-      }
-    }
-  }
-  std::fclose(file);
-  if (!ok) bytes.clear();
-  return ok;
+  return read_file_bytes(file_name, max_bytes, bytes);
 }
 
 }  // namespace quarvel

@@ -1,0 +1,18 @@
+// Reading a whole file into memory, for the format readers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace quarvel {
+
+// Names as long as this or longer are refused.
+constexpr size_t kMaxFileNameLength = 1024;
+
+// Reads the whole file (either separator accepted). False, with `bytes`
+// empty, when the name is empty or too long, the file cannot be read, or it
+// holds more than max_bytes.
+bool read_file_bytes(const char* file_name, size_t max_bytes, std::vector<uint8_t>& bytes);
+
+}  // namespace quarvel
