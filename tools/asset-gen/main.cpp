@@ -4,9 +4,11 @@
 //   stoneswarm-assets [--preview] OUTDIR
 //
 // Writes the pictures (24-bit bitmaps), the fonts, the sound effects (16-bit
-// PCM waves), the title music (MP3) and, only when it is missing, the
-// highscore file "hc.txt". With --preview it also writes "preview.png", a
-// contact sheet of everything with mock-ups of the game's screens.
+// PCM waves), the title music (MP3), the desktop icon "icon.png" (not a
+// game asset: the install puts it where desktops look for icons) and, only
+// when it is missing, the highscore file "hc.txt". With --preview it also
+// writes "preview.png", a contact sheet of everything with mock-ups of the
+// game's screens.
 // Exit codes: 0 done, 1 a file could not be written, 2 misuse.
 #include <cstdio>
 #include <cstring>
@@ -83,6 +85,8 @@ int main(int argc, char** argv) {
   ok &= report(quarvel::write_file_bytes(path("explosion.wav").c_str(), encode_wave(make_explosion())), path("explosion.wav"));
   ok &= report(quarvel::write_file_bytes(path("keyclick.wav").c_str(), encode_wave(make_keyclick())), path("keyclick.wav"));
   ok &= report(quarvel::write_file_bytes(path("fanfare.wav").c_str(), encode_wave(make_fanfare())), path("fanfare.wav"));
+  ok &= report(save_png(make_icon(), path("icon.png")), path("icon.png"));
+
   const std::vector<uint8_t> mp3 = encode_mp3(make_music());
   ok &= report(!mp3.empty() && quarvel::write_file_bytes(path("music.mp3").c_str(), mp3), path("music.mp3"));
 

@@ -82,16 +82,20 @@ Colour rock_albedo(float x, float y) {
 
 }  // namespace
 
-Canvas make_rock() {
-  Canvas c(kRockSize, kRockSize);
-  for (int y = 0; y < kRockSize; ++y)
-    for (int x = 0; x < kRockSize; ++x) {
-      const float px = x + 0.5f, py = y + 0.5f;
+Canvas make_rock() { return make_rock(1); }
+
+Canvas make_rock(int scale) {
+  const int size = kRockSize * scale;
+  const float k = 1.0f / static_cast<float>(scale);  // picture pixels to rock units
+  Canvas c(size, size);
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) {
+      const float px = (x + 0.5f) * k, py = (y + 0.5f) * k;
       if (!rock_inside(px, py)) continue;
       Colour sum;
       for (int j = 0; j < 2; ++j)
         for (int i = 0; i < 2; ++i) {
-          const float sx = x + 0.25f + 0.5f * i, sy = y + 0.25f + 0.5f * j;
+          const float sx = (x + 0.25f + 0.5f * i) * k, sy = (y + 0.25f + 0.5f * j) * k;
           const float e = 0.35f;
           const float gx = (rock_height(sx + e, sy) - rock_height(sx - e, sy)) / (2 * e);
           const float gy = (rock_height(sx, sy + e) - rock_height(sx, sy - e)) / (2 * e);
@@ -204,27 +208,33 @@ Colour craft_colour(Part part, float x, float y) {
 
 }  // namespace
 
-Canvas make_craft() {
-  Canvas c(kCraftWidth, kCraftHeight);
-  for (int y = 0; y < kCraftHeight; ++y)
-    for (int x = 0; x < kCraftWidth; ++x) {
+Canvas make_craft() { return make_craft(1); }
+
+Canvas make_craft(int scale) {
+  const int width = kCraftWidth * scale, height = kCraftHeight * scale;
+  const float k = 1.0f / static_cast<float>(scale);  // picture pixels to craft units
+  Canvas c(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
       // Opaque when most of the pixel is covered; coloured by its centre.
       int covered = 0;
       for (int j = 0; j < 4; ++j)
         for (int i = 0; i < 4; ++i)
-          if (craft_part(x + (i + 0.5f) / 4, y + (j + 0.5f) / 4) != kNone) ++covered;
+          if (craft_part((x + (i + 0.5f) / 4) * k, (y + (j + 0.5f) / 4) * k) != kNone) ++covered;
       if (covered < 8) continue;
-      Part part = craft_part(x + 0.5f, y + 0.5f);
-      if (part == kNone) part = craft_part(x + 0.5f, y + 0.25f);
+      const float cx = (x + 0.5f) * k, cy = (y + 0.5f) * k;
+      Part part = craft_part(cx, cy);
+      if (part == kNone) part = craft_part(cx, (y + 0.25f) * k);
       if (part == kNone) part = kHull;
-      c.blend(x, y, craft_colour(part, x + 0.5f, y + 0.5f), 1.0f);
+      c.blend(x, y, craft_colour(part, cx, cy), 1.0f);
     }
   // Flames are light, not metal: keep them bright, shade the rest.
   std::vector<Colour> keep = c.colour;
   edge_shade(c);
-  for (int y = 0; y < kCraftHeight; ++y)
-    for (int x = 0; x < kCraftWidth; ++x)
-      if (c.alpha_at(x, y) >= 0.5f && craft_part(x + 0.5f, y + 0.5f) == kFlame) c.at(x, y) = keep[c.index(x, y)];
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      if (c.alpha_at(x, y) >= 0.5f && craft_part((x + 0.5f) * k, (y + 0.5f) * k) == kFlame)
+        c.at(x, y) = keep[c.index(x, y)];
   return c;
 }
 
