@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz_check.h"
 #include "gfx2d/formats/image_readers.h"
 #include "gfx2d/formats/texture_prep.h"
 
@@ -20,22 +21,8 @@ using quarvel::ImageBuffer;
 
 namespace {
 
-#define FUZZ_CHECK(cond)                                                              \
-  do {                                                                                \
-    if (!(cond)) {                                                                    \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond);  \
-      std::abort();                                                                   \
-    }                                                                                 \
-  } while (0)
-
 bool decode_checked(const uint8_t* data, size_t size, int64_t key, ImageBuffer& image) {
-  const bool ok = quarvel::decode_bitmap(data, size, key, image);
-  if (!ok) {
-    FUZZ_CHECK(image.width == 0 && image.height == 0 && image.pixels.empty());
-    return false;
-  }
-  FUZZ_CHECK(quarvel::image_size_allowed(image.width, image.height));
-  FUZZ_CHECK(static_cast<size_t>(image.width) * image.height * 4 == image.pixels.size());
+  if (!check_decoded_picture(quarvel::decode_bitmap(data, size, key, image), image)) return false;
   for (size_t i = 0; i < image.pixels.size(); i += 4) {
     const uint8_t* p = &image.pixels[i];
     if (key == quarvel::kNoColourKey) {

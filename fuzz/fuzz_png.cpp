@@ -13,28 +13,15 @@
 #include <cstdlib>
 #include <vector>
 
+#include "fuzz_check.h"
 #include "gfx2d/formats/image_readers.h"
 
 using quarvel::ImageBuffer;
 
 namespace {
 
-#define FUZZ_CHECK(cond)                                                              \
-  do {                                                                                \
-    if (!(cond)) {                                                                    \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond);  \
-      std::abort();                                                                   \
-    }                                                                                 \
-  } while (0)
-
 bool decode_checked(const uint8_t* data, size_t size, int64_t key, ImageBuffer& image) {
-  const bool ok = quarvel::decode_png(data, size, key, image);
-  if (!ok) {
-    FUZZ_CHECK(image.width == 0 && image.height == 0 && image.pixels.empty());
-    return false;
-  }
-  FUZZ_CHECK(quarvel::image_size_allowed(image.width, image.height));
-  FUZZ_CHECK(static_cast<size_t>(image.width) * image.height * 4 == image.pixels.size());
+  if (!check_decoded_picture(quarvel::decode_png(data, size, key, image), image)) return false;
   return true;
 }
 

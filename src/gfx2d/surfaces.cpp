@@ -14,13 +14,6 @@ namespace quarvel {
 
 namespace {
 
-void set_unpack_state() {
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-}
-
 // Grabbed textures start at 32: begin at 16 and double at least once.
 int grab_padded(int n) {
   int p = 32;
@@ -159,14 +152,7 @@ bool OpenGLVurivari::grab_sprite(int slot, int x, int y, int w, int h) {
     GLuint names[2] = {slots.texture[slot], slots.mipmapped[slot]};
     glDeleteTextures(2, names);
     slots.mipmapped[slot] = 0;
-    set_unpack_state();
-    glGenTextures(1, &slots.texture[slot]);
-    glBindTexture(GL_TEXTURE_2D, slots.texture[slot]);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, W, H, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    make_empty_texture(&slots.texture[slot], W, H);
     slots.nearest[slot] = 0;
   }
   bound_texture_ = slots.texture[slot];

@@ -27,8 +27,6 @@ TextureSlotTable::TextureSlotTable()
   std::fill_n(padded_height.get(), kSlotCount, -1);
 }
 
-namespace {
-
 void set_unpack_state() {
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
@@ -36,7 +34,16 @@ void set_unpack_state() {
   glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
 }
 
-}  // namespace
+void make_empty_texture(GLuint* texture, int width, int height) {
+  set_unpack_state();
+  glGenTextures(1, texture);
+  glBindTexture(GL_TEXTURE_2D, *texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+}
 
 void OpenGLVurivari::flush_quads() {
   if (batch_.empty()) return;
@@ -313,14 +320,7 @@ void OpenGLVurivari::grab_background_layer(int layer) {
         glBindTexture(GL_TEXTURE_2D, l.tile_texture[i][j]);
       } else {
         if (l.tile_texture[i][j]) glDeleteTextures(1, &l.tile_texture[i][j]);
-        set_unpack_state();
-        glGenTextures(1, &l.tile_texture[i][j]);
-        glBindTexture(GL_TEXTURE_2D, l.tile_texture[i][j]);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, tile, tile, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        make_empty_texture(&l.tile_texture[i][j], tile, tile);
       }
       const int w = std::min(tile, surface_width - x);
       const int h = std::min(tile, surface_height - y);

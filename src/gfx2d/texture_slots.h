@@ -45,6 +45,12 @@ struct BackgroundLayer {
   int32_t row_count;
 };
 
+// Unpack alignment 1, no row length, no skips: pixel data as uploads hand it.
+void set_unpack_state();
+// A new bilinear, repeating texture of w x h RGBA8 texels with no picture,
+// left bound; its name is written to *texture.
+void make_empty_texture(GLuint* texture, int width, int height);
+
 // Slot numbers arrive from commands; anything outside the table is treated
 // as an empty slot rather than indexing past it.
 inline bool valid_slot(int slot) { return slot >= 0 && slot < kSlotCount; }
