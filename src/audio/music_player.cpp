@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <system_error>
 
 #include "audio/sound_device.h"
@@ -100,6 +101,7 @@ void shutdown_music() {
 
 void play_music(const DynString& file_name) {
   EngineState& e = engine();
+  if (tracing()) trace_event(std::string("play_music ") + file_name.c_str());
   if (!e.music_lock) return;
   std::lock_guard<std::recursive_mutex> lock(*e.music_lock);
   // 1
@@ -129,6 +131,7 @@ void play_music(const DynString& file_name) {
 
 void stop_music() {
   EngineState& e = engine();
+  if (tracing()) trace_event("stop_music");
   if (!e.music_lock) return;
   std::lock_guard<std::recursive_mutex> lock(*e.music_lock);
   if (e.music) end_music(*e.music);
@@ -136,6 +139,16 @@ void stop_music() {
 
 void set_music_volume(double volume) {
   EngineState& e = engine();
+  if (tracing()) {
+    // Only changes: games set the volume every frame.
+    static double last = -1;
+    if (volume != last) {
+      char line[64];
+      std::snprintf(line, sizeof line, "set_music_volume %g", volume);
+      trace_event(line);
+    }
+    last = volume;
+  }
   if (!e.music_lock) return;
   std::lock_guard<std::recursive_mutex> lock(*e.music_lock);
   if (!e.music || !e.music->music) return;

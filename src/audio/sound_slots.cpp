@@ -1,4 +1,5 @@
 // The sound effect commands over the slot table.
+#include <cstdio>
 #include <cstdint>
 #include <vector>
 
@@ -89,6 +90,11 @@ double load_sound(const DynString& file_name, double slot_arg, double buffer_cou
 }
 
 double play_sound(double slot_arg, double pan, double volume) {
+  if (tracing()) {
+    char line[96];
+    std::snprintf(line, sizeof line, "play_sound %g %g %g", slot_arg, pan, volume);
+    trace_event(line);
+  }
   const int slot = slot_number(slot_arg);
   SoundSlot* s = slot_record(slot);
   if (!s) return -1;

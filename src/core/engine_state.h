@@ -69,6 +69,8 @@ struct EngineState {
 
   bool started = false;
   bool shutting_down = false;
+  // Frames presented by show_screen since start-up.
+  int64_t frames_presented = 0;
 };
 
 EngineState& engine();
@@ -80,5 +82,10 @@ void shutdown_runtime();
 
 // Saves the frame just presented when QUARVEL_SAVE_FRAMES names a folder.
 void save_frame_if_asked();
+
+// When QUARVEL_TRACE names a file, appends "frame N what" to it, N being the
+// number of frames presented so far (the index of the frame being drawn).
+bool tracing();
+void trace_event(const std::string& what);
 
 }  // namespace quarvel
