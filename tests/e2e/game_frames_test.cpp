@@ -367,8 +367,8 @@ TEST_F(ShieldHitRun, TheNewHighscoreIsSavedAndShownOnTheTitle) {
   EXPECT_EQ(run.traced("play_sound 1 1 1", 1), 1461) << "Right Shift clicks";
 }
 
-// Seed 5 (no hits in these frames): F1 in play returns to the title, a
-// second game is left with Tab, Right Shift quits.
+// Seed 5 (no hits in these frames): the logo screen, F1 in play returns to
+// the title, a second game is left with Tab, Right Shift quits.
 class MenuKeysRun : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -376,7 +376,7 @@ class MenuKeysRun : public ::testing::Test {
                        {key(700, "down", kReturn), key(702, "up", kReturn), key(1000, "down", kF1),
                         key(1002, "up", kF1), key(1100, "down", kReturn), key(1102, "up", kReturn),
                         key(1450, "down", kTab), key(1452, "up", kTab), key(1500, "down", kRightShift)},
-                       1000, 1005);
+                       0, 650);
   }
   static void TearDownTestSuite() {
     delete run_;
@@ -401,6 +401,50 @@ TEST_F(MenuKeysRun, F1AndTabReturnToTheTitleAndSaveOnlyABetterScore) {
   // 100 points, then 150: both saved when the title screen came back.
   EXPECT_EQ(run.highscore_file(), "150\r\n");
   EXPECT_EQ(run.traced("play_sound 1 1 1", 4), 1501) << "Right Shift on the title";
+}
+
+TEST_F(MenuKeysRun, TheLogoFadesInAndOutBeforeTheTitle) {
+  GameRun& run = *run_;
+  const long title = run.traced("play_music music.mp3");
+  ASSERT_GT(title, 400);
+  const Picture logo = asset("logo.bmp"), blank = asset("blank.bmp");
+  // The last 100 frames before the title show the blank picture alone.
+  for (long f : {title - 100, title - 50, title - 1}) {
+    EXPECT_EQ(differences(run.frame(f), blank), 0) << f;
+  }
+  // Before them: the 300 frames of the logo, framed by the two fades, whose
+  // frames lie between the pictures they blend.
+  long logo_frames = 0, first_logo = -1, last_logo = -1;
+  for (long f = 1; f < title - 100; ++f) {
+    if (differences(run.frame(f), logo) == 0) {
+      ++logo_frames;
+      if (first_logo < 0) first_logo = f;
+      last_logo = f;
+    }
+  }
+  // 300 frames, and one or two more when a fade's last frame already came
+  // out at full strength.
+  EXPECT_GE(logo_frames, 300);
+  EXPECT_LE(logo_frames, 302);
+  EXPECT_EQ(last_logo - first_logo + 1, logo_frames) << "the logo frames are not one run";
+  EXPECT_GT(first_logo, 10) << "no fade in";
+  EXPECT_GT(title - 100 - last_logo, 10) << "no fade out";
+  const Picture& fading = run.frame((last_logo + title - 100) / 2);
+  int between = 0, outside = 0;
+  for (int y = 0; y < 240; y += 2) {
+    for (int x = 0; x < 320; x += 2) {
+      const uint32_t a = logo.at(x, y), b = blank.at(x, y), m = fading.at(x, y);
+      for (int s = 0; s < 24; s += 8) {
+        const int lo = std::min((a >> s) & 255, (b >> s) & 255), hi = std::max((a >> s) & 255, (b >> s) & 255);
+        const int v = (m >> s) & 255;
+        if (hi - lo < 40) continue;
+        ++(v >= lo - 2 && v <= hi + 2 ? between : outside);
+        if (v <= lo + 8 || v >= hi - 8) --between;  // at an end, not a blend
+      }
+    }
+  }
+  EXPECT_GT(between, 1000) << "the middle of the fade out is not a blend";
+  EXPECT_EQ(outside, 0);
 }
 
 }  // namespace
