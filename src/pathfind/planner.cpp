@@ -1,0 +1,222 @@
+#include "pathfind/planner.h"
+
+#include <cfloat>
+#include <cstdlib>
+#include <new>
+
+namespace quarvel {
+
+namespace {
+
+// Weight clamped to 0 .. 1; not a number counts as 0.
+float clamp_weight(float w) {
+  if (!(w > 0)) return 0;
+  return w > 1 ? 1 : w;
+}
+
+// The map element as a single-precision cost; 0 or less for a wall. Not a
+// number is a wall, and costs beyond the float range count as the largest
+// float so that normalising never divides infinities.
+float cell_cost(double v) {
+  if (!(v > 0)) return 0;
+  if (v > static_cast<double>(FLT_MAX)) return FLT_MAX;
+  return static_cast<float>(v);
+}
+
+struct Step {
+  int32_t dx, dy;
+  bool diagonal;
+};
+constexpr Step kSteps[8] = {{-1, -1, true}, {0, -1, false}, {1, -1, true}, {1, 0, false},
+                            {-1, 0, false}, {-1, 1, true},  {0, 1, false}, {1, 1, true}};
+
+}  // namespace
+
+bool Planner::configure(const PlannerConfig& config) {
+  const int32_t w = config.width;
+  const int32_t h = config.height;
+  if (config.start_x < 0 || config.start_x >= w || config.start_y < 0 || config.start_y >= h) return false;
+  if (config.goal_x < 0 || config.goal_x >= w || config.goal_y < 0 || config.goal_y >= h) return false;
+  if (config.start_x == config.goal_x && config.start_y == config.goal_y) return false;
+  if (config.map == nullptr) return false;
+  const int64_t cells = int64_t{w} * h;
+  if (cells > INT32_MAX) return false;
+
+  // Nothing of the old configuration survives a failure from here on.
+  costs_.reset();
+  open_at_.reset();
+  result_ = nullptr;
+  idle_ = true;
+  width_ = height_ = 0;
+
+  std::unique_ptr<float[]> costs(new (std::nothrow) float[static_cast<size_t>(cells)]);
+  if (!costs) return false;
+  float max = 0;
+  for (int32_t y = 0; y < h; ++y) {
+    const double* row = config.map + static_cast<size_t>(y) * static_cast<size_t>(w);
+    float* out = costs.get() + static_cast<size_t>(y) * static_cast<size_t>(w);
+    for (int32_t x = 0; x < w; ++x) {
+      const float c = cell_cost(row[x]);
+      if (c <= 0) {
+        out[x] = kBlockedCell;
+      } else {
+        out[x] = c;
+        if (c > max) max = c;
+      }
+    }
+  }
+  if (!(max > 0)) return false;
+  for (int64_t i = 0; i < cells; ++i)
+    if (costs[i] > 0) costs[i] = costs[i] / max + 1.0f;
+
+  const int32_t node_capacity = config.node_capacity > 0 ? config.node_capacity : static_cast<int32_t>(cells);
+  const int32_t open_capacity = config.open_capacity > 0 ? config.open_capacity : static_cast<int32_t>(cells);
+  std::unique_ptr<Node*[]> open_at(new (std::nothrow) Node*[static_cast<size_t>(cells)]());
+  if (!open_at || !pool_.set_capacity(node_capacity) || !open_.set_capacity(open_capacity) ||
+      !closed_.set_size(config.closed_exponent))
+    return false;
+
+  config_ = config;
+  weight_ = clamp_weight(config.weight);
+  width_ = w;
+  height_ = h;
+  costs_ = std::move(costs);
+  open_at_ = std::move(open_at);
+  next_order_ = 0;
+  result_ = nullptr;
+  idle_ = true;
+  return true;
+}
+
+void Planner::clear_search() {
+  if (open_at_) {
+    for (int32_t i = 0; i < open_.size(); ++i) {
+      const Node* n = open_.at(i);
+      open_at_[cell(n->x, n->y)] = nullptr;
+    }
+  }
+  open_.clear();
+  closed_.clear();
+  pool_.give_back_all();
+  idle_ = true;
+}
+
+int32_t Planner::open_position(const Node* node) const {
+  // The list is sorted by (f, order) from the highest at the front to the
+  // lowest at the back, and every order is different: the node is at the
+  // first position whose key is not above its own.
+  int32_t lo = 0;
+  int32_t hi = open_.size();
+  while (lo < hi) {
+    const int32_t mid = lo + (hi - lo) / 2;
+    const Node* m = open_.at(mid);
+    if (m->f > node->f || (m->f == node->f && m->order > node->order))
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo;
+}
+
+bool Planner::open_insert(Node* node) {
+  // The newest order is above every other, so this is the first position
+  // whose f is at most the node's: in front of all nodes of equal f.
+  node->order = next_order_++;
+  if (!open_.insert(open_position(node), node)) return false;
+  open_at_[cell(node->x, node->y)] = node;
+  return true;
+}
+
+void Planner::open_remove(Node* node) {
+  open_.remove(open_position(node));
+  open_at_[cell(node->x, node->y)] = nullptr;
+}
+
+Node* Planner::open_take_back() {
+  Node* node = open_.back();
+  open_.pop_back();
+  open_at_[cell(node->x, node->y)] = nullptr;
+  return node;
+}
+
+void AStarPlanner::start_search() {
+  result_ = nullptr;
+  if (!configured()) return;
+  idle_ = false;
+  Node* start = pool_.take();
+  if (start == nullptr) return;
+  start->parent = nullptr;
+  start->x = config_.start_x;
+  start->y = config_.start_y;
+  start->g = 0;
+  start->f = 0;
+  start->bucket_link = nullptr;
+  open_insert(start);
+}
+
+bool AStarPlanner::search() {
+  if (!configured()) return true;
+  const int32_t goal_x = config_.goal_x;
+  const int32_t goal_y = config_.goal_y;
+  const float weight = weight_;
+  const float diagonal = (config_.flags & PlannerConfig::kDiagonalCostFactor) ? kDiagonalFactor : 1.0f;
+  const int step_count = (config_.flags & PlannerConfig::kDiagonalMoves) ? 8 : 4;
+  // The four straight neighbours in their place of the order.
+  static constexpr int kStraight[4] = {1, 3, 4, 6};
+
+  while (!open_.empty()) {
+    Node* n = open_take_back();
+    if (n->x == goal_x && n->y == goal_y) {
+      closed_.insert(n);
+      result_ = n;
+      idle_ = true;
+      return true;
+    }
+    for (int k = 0; k < step_count; ++k) {
+      const Step& s = kSteps[step_count == 8 ? k : kStraight[k]];
+      const int32_t mx = n->x + s.dx;
+      const int32_t my = n->y + s.dy;
+      if (mx < 0 || mx >= width_ || my < 0 || my >= height_) continue;
+      const float c = costs_[cell(mx, my)];
+      if (c < 0) continue;
+      const float step = s.diagonal ? c * diagonal : c;
+      const float g = n->g + step;
+      const float h = static_cast<float>(std::abs(goal_x - mx) + std::abs(goal_y - my));
+      const float blend = weight * (h - g);
+      const float f = g + blend;
+
+      if (Node* m = closed_.find(mx, my)) {
+        if (m->g <= g) continue;
+        closed_.unlink_found();
+        m->parent = n;
+        m->g = g;
+        m->f = f;
+        open_insert(m);
+        continue;
+      }
+      if (Node* m = open_find(mx, my)) {
+        if (m->g <= g) continue;
+        open_remove(m);
+        m->parent = n;
+        m->g = g;
+        m->f = f;
+        open_insert(m);
+        continue;
+      }
+      Node* m = pool_.take();
+      if (m == nullptr) continue;  // only with a pool smaller than the grid
+      m->parent = n;
+      m->x = mx;
+      m->y = my;
+      m->g = g;
+      m->f = f;
+      m->bucket_link = nullptr;
+      open_insert(m);
+    }
+    closed_.insert(n);
+  }
+  idle_ = true;
+  return true;
+}
+
+}  // namespace quarvel
