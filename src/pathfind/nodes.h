@@ -17,7 +17,7 @@ struct Node {
   Node* bucket_link;  // next node in the same closed-table bucket
   // Insertion number into the open list: nodes of equal f leave it in the
   // order they went in. Set by the planner on every insertion.
-  uint64_t order;
+  uint32_t order;
 };
 
 // A pool of nodes allocated in one piece and handed out one after another.

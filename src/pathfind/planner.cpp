@@ -1,7 +1,9 @@
 #include "pathfind/planner.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace quarvel {
@@ -73,6 +75,7 @@ bool Planner::configure(const PlannerConfig& config) {
   const int32_t open_capacity = config.open_capacity > 0 ? config.open_capacity : static_cast<int32_t>(cells);
   std::unique_ptr<Node*[]> open_at(new (std::nothrow) Node*[static_cast<size_t>(cells)]());
   if (!open_at || !pool_.set_capacity(node_capacity) || !open_.set_capacity(open_capacity) ||
+      !open_keys_.set_capacity(open_capacity) ||
       !closed_.set_size(config.closed_exponent))
     return false;
 
@@ -96,45 +99,71 @@ void Planner::clear_search() {
     }
   }
   open_.clear();
+  open_keys_.clear();
   closed_.clear();
   pool_.give_back_all();
   idle_ = true;
 }
 
-int32_t Planner::open_position(const Node* node) const {
-  // The list is sorted by (f, order) from the highest at the front to the
-  // lowest at the back, and every order is different: the node is at the
-  // first position whose key is not above its own.
-  int32_t lo = 0;
-  int32_t hi = open_.size();
-  while (lo < hi) {
-    const int32_t mid = lo + (hi - lo) / 2;
-    const Node* m = open_.at(mid);
-    if (m->f > node->f || (m->f == node->f && m->order > node->order))
-      lo = mid + 1;
-    else
-      hi = mid;
+uint64_t Planner::open_key(const Node* node) {
+  // f is never negative (g and h are not, the weight is 0 .. 1) nor NaN, so
+  // its bits compare as the float does; adding 0 turns -0 into +0.
+  const float f = node->f + 0.0f;
+  uint32_t bits;
+  std::memcpy(&bits, &f, sizeof bits);
+  return uint64_t{bits} << 32 | node->order;
+}
+
+int32_t Planner::open_position(uint64_t key) const {
+  // The keys fall from the front to the back and no two are equal. The
+  // halving step is a select rather than a branch: which way it goes is
+  // as good as random.
+  int32_t n = open_keys_.size();
+  if (n == 0) return 0;
+  int32_t base = 0;
+  while (n > 1) {
+    const int32_t half = n / 2;
+    base = open_keys_.at(base + half) > key ? base + half : base;
+    n -= half;
   }
-  return lo;
+  return base + (open_keys_.at(base) > key ? 1 : 0);
+}
+
+void Planner::renumber_open_list() {
+  uint32_t order = 0;
+  for (int32_t i = open_.size() - 1; i >= 0; --i) {
+    Node* n = open_.at(i);
+    n->order = order++;
+    open_keys_.at(i) = open_key(n);
+  }
+  next_order_ = order;
 }
 
 bool Planner::open_insert(Node* node) {
-  // The newest order is above every other, so this is the first position
+  if (open_.full()) return false;
+  if (next_order_ == UINT32_MAX) renumber_open_list();
+  // The newest number is above every other, so this is the first position
   // whose f is at most the node's: in front of all nodes of equal f.
   node->order = next_order_++;
-  if (!open_.insert(open_position(node), node)) return false;
+  const uint64_t key = open_key(node);
+  const int32_t pos = open_position(key);
+  open_.insert(pos, node);
+  open_keys_.insert(pos, key);
   open_at_[cell(node->x, node->y)] = node;
   return true;
 }
 
 void Planner::open_remove(Node* node) {
-  open_.remove(open_position(node));
+  const int32_t pos = open_position(open_key(node));
+  open_.remove(pos);
+  open_keys_.remove(pos);
   open_at_[cell(node->x, node->y)] = nullptr;
 }
 
 Node* Planner::open_take_back() {
   Node* node = open_.back();
   open_.pop_back();
+  open_keys_.pop_back();
   open_at_[cell(node->x, node->y)] = nullptr;
   return node;
 }

@@ -84,6 +84,7 @@ class Planner {
   float cost(int32_t x, int32_t y) const { return costs_[cell(x, y)]; }
 
   const FixedDeque<Node*>& open_list() const { return open_; }
+  const FixedDeque<uint64_t>& open_keys() const { return open_keys_; }
   const NodeHashTable& closed_table() const { return closed_; }
   const NodeFactory& node_pool() const { return pool_; }
 
@@ -108,15 +109,25 @@ class Planner {
   FixedDeque<Node*> open_;
   NodeHashTable closed_;
   Node* result_ = nullptr;
+  // Insertion number of the next node that goes onto the open list.
+  uint32_t next_order_ = 0;
 
  private:
-  // Position of the node on the open list (it must be there).
-  int32_t open_position(const Node* node) const;
+  // The sort key of a node on the open list: f, then its insertion number,
+  // in one integer that compares as the pair does.
+  static uint64_t open_key(const Node* node);
+  // Position of the first key that is not above the given one.
+  int32_t open_position(uint64_t key) const;
+  // Numbers the open nodes 0, 1, ... from the back, keeping their order,
+  // when the insertion numbers run out.
+  void renumber_open_list();
 
+  // The keys of the open list's nodes, position by position: the sorted
+  // search reads these instead of the nodes.
+  FixedDeque<uint64_t> open_keys_;
   // Per cell, its node while that node is on the open list: the lookup of
   // an open node is one load instead of a scan of the list.
   std::unique_ptr<Node*[]> open_at_;
-  uint64_t next_order_ = 0;
 };
 
 class AStarPlanner : public Planner {
