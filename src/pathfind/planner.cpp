@@ -75,7 +75,6 @@ bool Planner::configure(const PlannerConfig& config) {
   const int32_t open_capacity = config.open_capacity > 0 ? config.open_capacity : static_cast<int32_t>(cells);
   std::unique_ptr<Node*[]> open_at(new (std::nothrow) Node*[static_cast<size_t>(cells)]());
   if (!open_at || !pool_.set_capacity(node_capacity) || !open_.set_capacity(open_capacity) ||
-      !open_keys_.set_capacity(open_capacity) ||
       !closed_.set_size(config.closed_exponent))
     return false;
 
@@ -94,12 +93,11 @@ bool Planner::configure(const PlannerConfig& config) {
 void Planner::clear_search() {
   if (open_at_) {
     for (int32_t i = 0; i < open_.size(); ++i) {
-      const Node* n = open_.at(i);
+      const Node* n = open_.at(i).node;
       open_at_[cell(n->x, n->y)] = nullptr;
     }
   }
   open_.clear();
-  open_keys_.clear();
   closed_.clear();
   pool_.give_back_all();
   idle_ = true;
@@ -118,23 +116,23 @@ int32_t Planner::open_position(uint64_t key) const {
   // The keys fall from the front to the back and no two are equal. The
   // halving step is a select rather than a branch: which way it goes is
   // as good as random.
-  int32_t n = open_keys_.size();
+  int32_t n = open_.size();
   if (n == 0) return 0;
   int32_t base = 0;
   while (n > 1) {
     const int32_t half = n / 2;
-    base = open_keys_.at(base + half) > key ? base + half : base;
+    base = open_.at(base + half).key > key ? base + half : base;
     n -= half;
   }
-  return base + (open_keys_.at(base) > key ? 1 : 0);
+  return base + (open_.at(base).key > key ? 1 : 0);
 }
 
 void Planner::renumber_open_list() {
   uint32_t order = 0;
   for (int32_t i = open_.size() - 1; i >= 0; --i) {
-    Node* n = open_.at(i);
-    n->order = order++;
-    open_keys_.at(i) = open_key(n);
+    OpenEntry& e = open_.at(i);
+    e.node->order = order++;
+    e.key = open_key(e.node);
   }
   next_order_ = order;
 }
@@ -147,8 +145,7 @@ bool Planner::open_insert(Node* node) {
   node->order = next_order_++;
   const uint64_t key = open_key(node);
   const int32_t pos = open_position(key);
-  open_.insert(pos, node);
-  open_keys_.insert(pos, key);
+  open_.insert(pos, OpenEntry{key, node});
   open_at_[cell(node->x, node->y)] = node;
   return true;
 }
@@ -156,14 +153,12 @@ bool Planner::open_insert(Node* node) {
 void Planner::open_remove(Node* node) {
   const int32_t pos = open_position(open_key(node));
   open_.remove(pos);
-  open_keys_.remove(pos);
   open_at_[cell(node->x, node->y)] = nullptr;
 }
 
 Node* Planner::open_take_back() {
-  Node* node = open_.back();
+  Node* node = open_.back().node;
   open_.pop_back();
-  open_keys_.pop_back();
   open_at_[cell(node->x, node->y)] = nullptr;
   return node;
 }

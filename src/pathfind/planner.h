@@ -52,6 +52,14 @@ inline constexpr float kDiagonalFactor = 1.4142137f;
 // Cost-grid entry of a wall.
 inline constexpr float kBlockedCell = -1.0f;
 
+// A place on the open list: the node and its sort key (f, then the
+// insertion number, in one integer that compares as the pair does), so
+// that the sorted search reads the list alone and not the nodes.
+struct OpenEntry {
+  uint64_t key;
+  Node* node;
+};
+
 class Planner {
  public:
   Planner() = default;
@@ -83,8 +91,7 @@ class Planner {
   // kBlockedCell.
   float cost(int32_t x, int32_t y) const { return costs_[cell(x, y)]; }
 
-  const FixedDeque<Node*>& open_list() const { return open_; }
-  const FixedDeque<uint64_t>& open_keys() const { return open_keys_; }
+  const FixedDeque<OpenEntry>& open_list() const { return open_; }
   const NodeHashTable& closed_table() const { return closed_; }
   const NodeFactory& node_pool() const { return pool_; }
 
@@ -106,7 +113,7 @@ class Planner {
   int32_t width_ = 0;
   int32_t height_ = 0;
   std::unique_ptr<float[]> costs_;
-  FixedDeque<Node*> open_;
+  FixedDeque<OpenEntry> open_;
   NodeHashTable closed_;
   Node* result_ = nullptr;
   // Insertion number of the next node that goes onto the open list.
@@ -122,9 +129,6 @@ class Planner {
   // when the insertion numbers run out.
   void renumber_open_list();
 
-  // The keys of the open list's nodes, position by position: the sorted
-  // search reads these instead of the nodes.
-  FixedDeque<uint64_t> open_keys_;
   // Per cell, its node while that node is on the open list: the lookup of
   // an open node is one load instead of a scan of the list.
   std::unique_ptr<Node*[]> open_at_;
