@@ -18,6 +18,8 @@ struct Node {
   // Insertion number into the open list: nodes of equal f leave it in the
   // order they went in. Set by the planner on every insertion.
   uint32_t order;
+  // On the open list (else closed, or being expanded).
+  bool open;
 };
 
 // A pool of nodes allocated in one piece and handed out one after another.

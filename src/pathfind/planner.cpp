@@ -46,7 +46,7 @@ bool Planner::configure(const PlannerConfig& config) {
 
   // Nothing of the old configuration survives a failure from here on.
   costs_.reset();
-  open_at_.reset();
+  cell_node_.reset();
   result_ = nullptr;
   idle_ = true;
   width_ = height_ = 0;
@@ -73,8 +73,8 @@ bool Planner::configure(const PlannerConfig& config) {
 
   const int32_t node_capacity = config.node_capacity > 0 ? config.node_capacity : static_cast<int32_t>(cells);
   const int32_t open_capacity = config.open_capacity > 0 ? config.open_capacity : static_cast<int32_t>(cells);
-  std::unique_ptr<Node*[]> open_at(new (std::nothrow) Node*[static_cast<size_t>(cells)]());
-  if (!open_at || !pool_.set_capacity(node_capacity) || !open_.set_capacity(open_capacity) ||
+  std::unique_ptr<Node*[]> cell_node(new (std::nothrow) Node*[static_cast<size_t>(cells)]());
+  if (!cell_node || !pool_.set_capacity(node_capacity) || !open_.set_capacity(open_capacity) ||
       !closed_.set_size(config.closed_exponent))
     return false;
 
@@ -83,7 +83,7 @@ bool Planner::configure(const PlannerConfig& config) {
   width_ = w;
   height_ = h;
   costs_ = std::move(costs);
-  open_at_ = std::move(open_at);
+  cell_node_ = std::move(cell_node);
   next_order_ = 0;
   result_ = nullptr;
   idle_ = true;
@@ -91,12 +91,7 @@ bool Planner::configure(const PlannerConfig& config) {
 }
 
 void Planner::clear_search() {
-  if (open_at_) {
-    for (int32_t i = 0; i < open_.size(); ++i) {
-      const Node* n = open_.at(i).node;
-      open_at_[cell(n->x, n->y)] = nullptr;
-    }
-  }
+  if (cell_node_) std::fill_n(cell_node_.get(), static_cast<size_t>(width_) * static_cast<size_t>(height_), nullptr);
   open_.clear();
   closed_.clear();
   pool_.give_back_all();
@@ -137,8 +132,27 @@ void Planner::renumber_open_list() {
   next_order_ = order;
 }
 
+Node* Planner::new_node(int32_t x, int32_t y) {
+  Node* n = pool_.take();
+  if (n == nullptr) return nullptr;
+  n->x = x;
+  n->y = y;
+  n->bucket_link = nullptr;
+  n->open = false;
+  cell_node_[cell(x, y)] = n;
+  return n;
+}
+
+void Planner::unclose(Node* node) {
+  if (closed_.find(node->x, node->y) == node) closed_.unlink_found();
+}
+
 bool Planner::open_insert(Node* node) {
-  if (open_.full()) return false;
+  if (open_.full()) {
+    // Only with an open list smaller than the grid: the node is dropped.
+    cell_node_[cell(node->x, node->y)] = nullptr;
+    return false;
+  }
   if (next_order_ == UINT32_MAX) renumber_open_list();
   // The newest number is above every other, so this is the first position
   // whose f is at most the node's: in front of all nodes of equal f.
@@ -146,20 +160,20 @@ bool Planner::open_insert(Node* node) {
   const uint64_t key = open_key(node);
   const int32_t pos = open_position(key);
   open_.insert(pos, OpenEntry{key, node});
-  open_at_[cell(node->x, node->y)] = node;
+  node->open = true;
   return true;
 }
 
 void Planner::open_remove(Node* node) {
   const int32_t pos = open_position(open_key(node));
   open_.remove(pos);
-  open_at_[cell(node->x, node->y)] = nullptr;
+  node->open = false;
 }
 
 Node* Planner::open_take_back() {
   Node* node = open_.back().node;
   open_.pop_back();
-  open_at_[cell(node->x, node->y)] = nullptr;
+  node->open = false;
   return node;
 }
 
@@ -167,14 +181,11 @@ void AStarPlanner::start_search() {
   result_ = nullptr;
   if (!configured()) return;
   idle_ = false;
-  Node* start = pool_.take();
+  Node* start = new_node(config_.start_x, config_.start_y);
   if (start == nullptr) return;
   start->parent = nullptr;
-  start->x = config_.start_x;
-  start->y = config_.start_y;
   start->g = 0;
   start->f = 0;
-  start->bucket_link = nullptr;
   open_insert(start);
 }
 
@@ -209,32 +220,25 @@ bool AStarPlanner::search() {
       const float blend = weight * (h - g);
       const float f = g + blend;
 
-      if (Node* m = closed_.find(mx, my)) {
+      // The cell's node is closed or open (never both), so looking in the
+      // closed table first and then on the open list finds the same node.
+      if (Node* m = node_at(cell(mx, my))) {
         if (m->g <= g) continue;
-        closed_.unlink_found();
+        if (m->open)
+          open_remove(m);
+        else
+          unclose(m);
         m->parent = n;
         m->g = g;
         m->f = f;
         open_insert(m);
         continue;
       }
-      if (Node* m = open_find(mx, my)) {
-        if (m->g <= g) continue;
-        open_remove(m);
-        m->parent = n;
-        m->g = g;
-        m->f = f;
-        open_insert(m);
-        continue;
-      }
-      Node* m = pool_.take();
+      Node* m = new_node(mx, my);
       if (m == nullptr) continue;  // only with a pool smaller than the grid
       m->parent = n;
-      m->x = mx;
-      m->y = my;
       m->g = g;
       m->f = f;
-      m->bucket_link = nullptr;
       open_insert(m);
     }
     closed_.insert(n);

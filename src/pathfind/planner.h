@@ -102,9 +102,14 @@ class Planner {
   // so that among equal f the one that went in first leaves first.
   bool open_insert(Node* node);
   void open_remove(Node* node);
-  // The node of the cell on the open list, or null.
-  Node* open_find(int32_t x, int32_t y) const { return open_at_[cell(x, y)]; }
   Node* open_take_back();
+
+  // The node of the cell, on the open list or in the closed table, or null.
+  Node* node_at(size_t cell) const { return cell_node_[cell]; }
+  // A fresh node for the cell from the pool; null when the pool is out.
+  Node* new_node(int32_t x, int32_t y);
+  // Takes the node out of the closed table.
+  void unclose(Node* node);
 
   bool idle_ = true;
   NodeFactory pool_;
@@ -129,9 +134,10 @@ class Planner {
   // when the insertion numbers run out.
   void renumber_open_list();
 
-  // Per cell, its node while that node is on the open list: the lookup of
-  // an open node is one load instead of a scan of the list.
-  std::unique_ptr<Node*[]> open_at_;
+  // Per cell, its node while that node is on the open list or in the
+  // closed table (each cell has at most one): looking a cell up in either
+  // is one load instead of a scan of the list or a walk of a bucket.
+  std::unique_ptr<Node*[]> cell_node_;
 };
 
 class AStarPlanner : public Planner {
