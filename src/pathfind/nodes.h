@@ -36,6 +36,9 @@ class NodeFactory {
 
   int32_t capacity() const { return capacity_; }
   int32_t handed_out() const { return handed_out_; }
+  // Nodes by their place in the pool, and back.
+  Node* node(uint32_t index) const { return &nodes_[index]; }
+  uint32_t index_of(const Node* node) const { return static_cast<uint32_t>(node - nodes_.get()); }
 
  private:
   std::unique_ptr<Node[]> nodes_;

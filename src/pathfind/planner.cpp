@@ -98,37 +98,35 @@ void Planner::clear_search() {
   idle_ = true;
 }
 
-uint64_t Planner::open_key(const Node* node) {
+uint64_t Planner::f_bits(const Node* node) {
   // f is never negative (g and h are not, the weight is 0 .. 1) nor NaN, so
   // its bits compare as the float does; adding 0 turns -0 into +0.
   const float f = node->f + 0.0f;
   uint32_t bits;
   std::memcpy(&bits, &f, sizeof bits);
-  return uint64_t{bits} << 32 | node->order;
+  return bits;
 }
 
-int32_t Planner::open_position(uint64_t key) const {
-  // The keys fall from the front to the back and no two are equal. The
-  // halving step is a select rather than a branch: which way it goes is
-  // as good as random.
+int32_t Planner::open_position(uint64_t f_bits, bool at_most) const {
+  // The entries' f falls from the front to the back. An entry's f is above
+  // the given one exactly when the entry is above this bound.
+  const uint64_t bound = at_most ? (f_bits << 32 | 0xFFFFFFFFu) : (f_bits << 32) - 1;
   int32_t n = open_.size();
   if (n == 0) return 0;
   int32_t base = 0;
+  // The halving step is a select rather than a branch: which way it goes
+  // is as good as random.
   while (n > 1) {
     const int32_t half = n / 2;
-    base = open_.at(base + half).key > key ? base + half : base;
+    base = open_.at(base + half) > bound ? base + half : base;
     n -= half;
   }
-  return base + (open_.at(base).key > key ? 1 : 0);
+  return base + (open_.at(base) > bound ? 1 : 0);
 }
 
 void Planner::renumber_open_list() {
   uint32_t order = 0;
-  for (int32_t i = open_.size() - 1; i >= 0; --i) {
-    OpenEntry& e = open_.at(i);
-    e.node->order = order++;
-    e.key = open_key(e.node);
-  }
+  for (int32_t i = open_.size() - 1; i >= 0; --i) open_node(i)->order = order++;
   next_order_ = order;
 }
 
@@ -154,24 +152,33 @@ bool Planner::open_insert(Node* node) {
     return false;
   }
   if (next_order_ == UINT32_MAX) renumber_open_list();
-  // The newest number is above every other, so this is the first position
-  // whose f is at most the node's: in front of all nodes of equal f.
   node->order = next_order_++;
-  const uint64_t key = open_key(node);
-  const int32_t pos = open_position(key);
-  open_.insert(pos, OpenEntry{key, node});
+  // In front of every node of equal f: the first position whose f is at
+  // most the node's.
+  const uint64_t bits = f_bits(node);
+  open_.insert(open_position(bits, true), bits << 32 | pool_.index_of(node));
   node->open = true;
   return true;
 }
 
 void Planner::open_remove(Node* node) {
-  const int32_t pos = open_position(open_key(node));
-  open_.remove(pos);
+  // Nodes of equal f stand together, the later insertion numbers in front.
+  const uint64_t bits = f_bits(node);
+  int32_t lo = open_position(bits, true);
+  int32_t hi = open_position(bits, false);
+  while (lo < hi) {
+    const int32_t mid = lo + (hi - lo) / 2;
+    if (open_node(mid)->order > node->order)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  open_.remove(lo);
   node->open = false;
 }
 
 Node* Planner::open_take_back() {
-  Node* node = open_.back().node;
+  Node* node = pool_.node(static_cast<uint32_t>(open_.back()));
   open_.pop_back();
   node->open = false;
   return node;

@@ -52,14 +52,6 @@ inline constexpr float kDiagonalFactor = 1.4142137f;
 // Cost-grid entry of a wall.
 inline constexpr float kBlockedCell = -1.0f;
 
-// A place on the open list: the node and its sort key (f, then the
-// insertion number, in one integer that compares as the pair does), so
-// that the sorted search reads the list alone and not the nodes.
-struct OpenEntry {
-  uint64_t key;
-  Node* node;
-};
-
 class Planner {
  public:
   Planner() = default;
@@ -91,7 +83,11 @@ class Planner {
   // kBlockedCell.
   float cost(int32_t x, int32_t y) const { return costs_[cell(x, y)]; }
 
-  const FixedDeque<OpenEntry>& open_list() const { return open_; }
+  // The open list: per node, the bits of its f (high half) and its place
+  // in the pool (low half). The bits of a float that is not negative
+  // compare as the float does, so the sorted search reads the list alone.
+  const FixedDeque<uint64_t>& open_list() const { return open_; }
+  Node* open_node(int32_t pos) const { return pool_.node(static_cast<uint32_t>(open_.at(pos))); }
   const NodeHashTable& closed_table() const { return closed_; }
   const NodeFactory& node_pool() const { return pool_; }
 
@@ -118,18 +114,18 @@ class Planner {
   int32_t width_ = 0;
   int32_t height_ = 0;
   std::unique_ptr<float[]> costs_;
-  FixedDeque<OpenEntry> open_;
+  FixedDeque<uint64_t> open_;
   NodeHashTable closed_;
   Node* result_ = nullptr;
   // Insertion number of the next node that goes onto the open list.
   uint32_t next_order_ = 0;
 
  private:
-  // The sort key of a node on the open list: f, then its insertion number,
-  // in one integer that compares as the pair does.
-  static uint64_t open_key(const Node* node);
-  // Position of the first key that is not above the given one.
-  int32_t open_position(uint64_t key) const;
+  // The bits of the node's f, for the high half of its entry.
+  static uint64_t f_bits(const Node* node);
+  // Position of the first entry whose f is at most (at_most) or below
+  // (!at_most) the given one.
+  int32_t open_position(uint64_t f_bits, bool at_most) const;
   // Numbers the open nodes 0, 1, ... from the back, keeping their order,
   // when the insertion numbers run out.
   void renumber_open_list();
