@@ -274,13 +274,15 @@ TEST(Planner, RunningOutOfInsertionNumbersKeepsTheOrderOfEqualF) {
   // Plain grids (every tie decided by the insertion order) and weighted
   // ones; the path is the same as with numbers that never run out.
   std::mt19937 rng(8);
+  int checked = 0;
   for (int round = 0; round < 40; ++round) {
     std::vector<double> map(20 * 20, 1);
     if (round % 2) {
-      for (double& c : map) c = std::uniform_int_distribution<int>(-1, 4)(rng);
+      for (double& c : map) c = std::uniform_int_distribution<int>(-1, 8)(rng);
     }
-    map[0] = map.back() = 1;
+    map[0] = map[12 + 12 * 20] = 1;
     PlannerConfig c = config_for(map, 20, 20);
+    c.goal_x = c.goal_y = 12;
     c.weight = static_cast<float>(round % 5) / 4;
     c.flags = round % 3 == 0 ? PlannerConfig::kDiagonalMoves : 0;
     AStarPlanner plain;
@@ -293,7 +295,17 @@ TEST(Planner, RunningOutOfInsertionNumbersKeepsTheOrderOfEqualF) {
     wrapping.start_search();
     wrapping.search();
     EXPECT_EQ(path_of(wrapping), path_of(plain)) << "round " << round;
+    // What is left on the open list is sorted by f from the front, and
+    // among equal f by insertion number.
+    const int32_t left = wrapping.open_list().size();
+    for (int32_t i = 1; i < left; ++i, ++checked) {
+      const Node* front = wrapping.open_node(i - 1);
+      const Node* back = wrapping.open_node(i);
+      ASSERT_GE(front->f, back->f) << "round " << round << " position " << i;
+      if (front->f == back->f) ASSERT_GT(front->order, back->order) << "round " << round << " position " << i;
+    }
   }
+  EXPECT_GT(checked, 200);
 }
 
 }  // namespace
