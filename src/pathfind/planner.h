@@ -79,8 +79,8 @@ class Planner {
   float weight() const { return weight_; }
   int32_t width() const { return width_; }
   int32_t height() const { return height_; }
-  // Normalised cost of entering the cell: above 1 and at most 2, or
-  // kBlockedCell.
+  // Normalised cost of entering the cell: 1 .. 2 (above 1 unless the
+  // largest cost dwarfs it), or kBlockedCell.
   float cost(int32_t x, int32_t y) const { return costs_[cell(x, y)]; }
 
   // The open list: per node, the bits of its f (high half) and its place

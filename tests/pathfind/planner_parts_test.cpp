@@ -191,6 +191,14 @@ TEST(Planner, CostsAreNormalisedToTheLargestAndWallsMarked) {
   EXPECT_EQ(bits, 0x3FB504F4u);
 }
 
+TEST(Planner, RefusesGridsBeyondA32BitCellCountBeforeReadingThem) {
+  const std::vector<double> small(4, 1);
+  PlannerConfig c = config_for(small, 70000, 70000);  // the map is never read
+  AStarPlanner p;
+  EXPECT_FALSE(p.configure(c));
+  EXPECT_FALSE(p.configured());
+}
+
 TEST(Planner, WeightIsClampedAgainAndConfigureCanBeRepeated) {
   const std::vector<double> map(4 * 4, 3);
   AStarPlanner p;
@@ -302,7 +310,9 @@ TEST(Planner, RunningOutOfInsertionNumbersKeepsTheOrderOfEqualF) {
       const Node* front = wrapping.open_node(i - 1);
       const Node* back = wrapping.open_node(i);
       ASSERT_GE(front->f, back->f) << "round " << round << " position " << i;
-      if (front->f == back->f) ASSERT_GT(front->order, back->order) << "round " << round << " position " << i;
+      if (front->f == back->f) {
+        ASSERT_GT(front->order, back->order) << "round " << round << " position " << i;
+      }
     }
   }
   EXPECT_GT(checked, 200);
