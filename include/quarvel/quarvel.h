@@ -9,5 +9,6 @@
 #include "quarvel/input.h"
 #include "quarvel/maths.h"
 #include "quarvel/number_text.h"
+#include "quarvel/pathfind.h"
 #include "quarvel/runtime.h"
 #include "quarvel/sound.h"
