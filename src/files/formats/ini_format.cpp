@@ -44,9 +44,9 @@ void parse_line(const char* p, const char* end, IniDocument& document, IniSectio
   current.pairs.emplace_back(std::string(key, key_end), std::string(value, value_end));
 }
 
-// The text up to its first CR or LF.
+// The text up to its first line feed.
 void append_one_line(std::string& out, const std::string& text) {
-  const size_t cut = text.find_first_of("\r\n");
+  const size_t cut = text.find('\n');
   out.append(text, 0, cut);
 }
 

@@ -16,7 +16,7 @@
 // the same name stay separate. A NUL byte ends its line's text.
 //
 // Writing: "[name]" and then "key=value" per pair, every line ended by
-// CR LF. Texts are written up to their first CR or LF, so one pair is
+// CR LF. Texts are written up to their first line feed, so one pair is
 // always one line of the file.
 //
 // Names and keys are found without regard to the case of ASCII letters;
