@@ -9,6 +9,7 @@
 #include "core/engine_state.h"
 #include "core/value_errors.h"
 #include "core/opengl_vurivari.h"
+#include "files/documents.h"
 #include "files/media_pack.h"
 #include "gfx2d/draw_state.h"
 #include "gfx3d/vurivari3d.h"
@@ -198,6 +199,9 @@ int start_runtime(int show_command, const char* title) {
   e.media_pack_second = new MediaPack();
   std::string exe = platform::executable_path();
   set_media_pack(exe, exe);
+  // The line file starts empty; it and the INI document are written back
+  // by an exit handler.
+  start_file_documents();
   // 13
   clear_background();
   // 14

@@ -1,0 +1,2 @@
+// A shared library for the library-function tests.
+extern "C" int quarvel_plugin_answer() { return 42; }
