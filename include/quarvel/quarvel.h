@@ -8,6 +8,7 @@
 #include "quarvel/graphics.h"
 #include "quarvel/input.h"
 #include "quarvel/maths.h"
+#include "quarvel/network.h"
 #include "quarvel/number_text.h"
 #include "quarvel/runtime.h"
 #include "quarvel/sound.h"
