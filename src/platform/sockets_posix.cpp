@@ -37,6 +37,7 @@ constexpr double kConnectRepeatMs = 100;
 constexpr double kKeepaliveMs = 1000;
 constexpr size_t kMaxHeldWrites = 256;
 constexpr int kListenDrainLimit = 512;
+constexpr size_t kMaxBacklog = 256;
 constexpr int kMaxDatagram = 65536;
 constexpr int kReceiveBuffer = 1 << 20;
 
@@ -229,7 +230,9 @@ void maintain(Socket& s) {
     s.status = Status::lost;
     return;
   }
-  if (now - s.last_send_ms >= kKeepaliveMs) send_kind(s, kKeepalive, nullptr, 0);
+  // Often enough that a peer with a short time-out never sees silence.
+  double keepalive = timeout / 4 < kKeepaliveMs ? timeout / 4 : kKeepaliveMs;
+  if (now - s.last_send_ms >= keepalive) send_kind(s, kKeepalive, nullptr, 0);
 }
 
 void flush_held(Socket& s) {
@@ -471,6 +474,7 @@ bool drain_listener(Socket& listener, NLsocket listener_id) {
         mark_closed(it->second.socket);
         listener.peers.erase(it);
       }
+      if (listener.backlog.size() >= kMaxBacklog) continue;  // the peer will repeat its connect
       NLsocket c = open_connection(listener, listener_id, from, nonce);
       if (c == NL_INVALID) continue;
       listener.peers[key] = Socket::PeerEntry{c, nonce};
