@@ -40,13 +40,23 @@ double now_ms() {
 
 void put_i32(uint8_t* p, int32_t v) { std::memcpy(p, &v, 4); }
 
+NLsocket open_connection(const NLaddress& host) {
+  NLsocket s = nlOpen(0, NL_UNRELIABLE);
+  if (s != NL_INVALID && !nlConnect(s, &host)) {
+    nlClose(s);
+    return NL_INVALID;
+  }
+  return s;
+}
+
 int flood(uint16_t port, long count) {
   nlInit();
-  NLsocket s = nlOpen(0, NL_UNRELIABLE);
   NLaddress host;
   nlGetAddrFromName("127.0.0.1", &host);
   nlSetAddrPort(&host, port);
-  if (s == NL_INVALID || !nlConnect(s, &host)) return 2;
+  NLsocket s = open_connection(host);
+  if (s == NL_INVALID) return 2;
+  double give_up = now_ms() + 60000;
   // A raw socket aimed at the listening port itself.
   int raw = ::socket(AF_INET, SOCK_DGRAM, 0);
   sockaddr_in to{};
@@ -88,6 +98,15 @@ int flood(uint16_t port, long count) {
         continue;
     }
     if (nlWrite(s, d, static_cast<NLint>(size)) < 0) {
+      if (now_ms() > give_up) break;
+      NLenum error = nlGetError();
+      if (error == NL_CONNECTION_LOST || error == NL_CONNECTION_CLOSED) {
+        std::fprintf(stderr, "flood: connection %s, connecting again\n", error == NL_CONNECTION_LOST ? "lost" : "closed");
+        nlClose(s);
+        s = open_connection(host);
+        if (s == NL_INVALID) break;
+        continue;
+      }
       // Held back until the connection is accepted: wait a little.
       uint8_t sink[64];
       nlRead(s, sink, sizeof sink);
