@@ -3,7 +3,8 @@
 #   1. the normal build (GCC): unit, GL, fuzz-corpus and end-to-end tests;
 #   2. a clang build with AddressSanitizer + UndefinedBehaviorSanitizer and
 #      libFuzzer: the unit tests and the fuzz corpora again;
-#   3. a clang build of the sound, music and video tests with ThreadSanitizer.
+#   3. a clang build of the sound, music and video tests and of the network
+#      tests with ThreadSanitizer.
 # Pass --quick to skip the sanitizer builds.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -30,17 +31,18 @@ if [ $quick -eq 0 ]; then
   (cd build-asan && ctest --output-on-failure -j "$jobs" -LE e2e) || status=1
 
   # The sound, music and video tests again under ThreadSanitizer: the music
-  # watcher thread and the mixer's sound thread. Only their test program is
+  # watcher thread and the mixer's sound thread; and the network tests: the
+  # session threads beside the commands. Only their test programs are
   # built. Mesa's software rasteriser runs uninstrumented threads of its
   # own unless told to draw on the calling thread (LP_NUM_THREADS=0).
-  echo "== Build (clang, ThreadSanitizer: sound, music and video tests)"
+  echo "== Build (clang, ThreadSanitizer: sound, music, video and network tests)"
   cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DQUARVEL_TSAN=ON -DQUARVEL_BUILD_BENCH=OFF >/dev/null || exit 1
-  cmake --build build-tsan -j "$jobs" --target audio_tests || exit 1
+  cmake --build build-tsan -j "$jobs" --target audio_tests net_tests || exit 1
   echo "== Tests (ThreadSanitizer)"
   (cd build-tsan && LP_NUM_THREADS=0 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-    ctest --output-on-failure -j "$jobs" -R '^(Sound|Music|Video)') || status=1
+    ctest --output-on-failure -j "$jobs" -R '^(Sound|Music|Video|Net|Http)') || status=1
 fi
 
 echo "== Tests"

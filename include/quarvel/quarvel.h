@@ -11,6 +11,7 @@
 #include "quarvel/input.h"
 #include "quarvel/line_files.h"
 #include "quarvel/maths.h"
+#include "quarvel/network.h"
 #include "quarvel/number_text.h"
 #include "quarvel/pathfind.h"
 #include "quarvel/runtime.h"
