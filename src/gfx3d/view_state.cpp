@@ -262,6 +262,9 @@ void Vurivari3D::end_shadow_pass() {
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LEQUAL);
+  // The rectangle lies at the near plane: it must not hide what is drawn
+  // after the pass.
+  glDepthMask(GL_FALSE);
   glEnable(GL_STENCIL_TEST);
   glStencilFunc(GL_NOTEQUAL, 0, ~0u);
   glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
