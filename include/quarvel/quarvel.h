@@ -6,6 +6,7 @@
 #include "quarvel/dyn_string.h"
 #include "quarvel/file_channels.h"
 #include "quarvel/graphics.h"
+#include "quarvel/graphics3d.h"
 #include "quarvel/host_services.h"
 #include "quarvel/ini_files.h"
 #include "quarvel/input.h"

@@ -78,6 +78,11 @@ class OpenGLVurivari {
   void flush_quads();
   // Draws the string with the font, one draw call (fonts.cpp).
   void print_string(int font, const char* text, uint32_t length, float x, float y, float z);
+  // A sprite standing on a 3D point and facing the camera, and text in a 3D
+  // scene (size not 0) or on the screen over a 3D point (size 0); both
+  // through the text vertex array (gfx3d/billboards.cpp).
+  void draw_billboard(int slot, float x, float y, float z, float scale);
+  void print_string_3d(int font, const char* text, uint32_t length, float x, float y, float z, float size);
 
   // Off-screen surfaces, polygon batches, grabs (gfx2d/surfaces.cpp).
   void create_screen(int surface, int slot, int width, int height);

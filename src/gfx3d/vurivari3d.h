@@ -8,13 +8,32 @@ namespace quarvel {
 
 class OpenGLVurivari;
 
+// One level of the object transform stack: the placement of a model (or a
+// part of one, relative to its parent level).
+struct TransformLevel {
+  static constexpr int kMaxRotations = 16;
+  static constexpr int kMaxExtraMatrices = 16;
+  int32_t extra_count = 0;
+  int32_t rotation_count = 0;
+  float rotations[kMaxRotations][4] = {};  // angle in degrees, axis x, y, z
+  float scale[3] = {1, 1, 1};
+  float translation[3] = {0, 0, 0};
+  float extra_matrices[kMaxExtraMatrices][16] = {};  // column-major
+  // The starting matrix until computed, the computed result afterwards.
+  float matrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  uint32_t matrix_valid = 1;
+  // The matrix the level starts from (the parent's, or the identity): a
+  // recomputation always begins here, so nothing is applied twice.
+  float start_matrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+};
+
 class Vurivari3D {
  public:
   explicit Vurivari3D(OpenGLVurivari* core) : core_(core) {}
   virtual ~Vurivari3D() = default;
 
   // Ends a stencil shadow pass when one is active.
-  void end_shadow_pass() { shadow_pass_active = 0; }
+  void end_shadow_pass();
   // Selects a shader slot; -1 switches shader programs off.
   void use_shader(int slot) { current_shader = slot; }
 
@@ -24,7 +43,67 @@ class Vurivari3D {
   uint8_t shadow_pass_active = 0;
   int current_shader = -1;
 
+  // ---------------------------------------------- view, fog and lights ---
+  // (view_state.cpp)
+  void start_view(float near_plane, float far_plane, float field_of_view);
+  void set_fog(int64_t colour, bool exponential, float a, float b);
+  void set_light(int32_t number, int64_t colour, const float position[3], const float direction[3], float cutoff);
+  // 0: no culling; 1: cull, clockwise faces in front; -1: cull,
+  // counter-clockwise faces in front.
+  void set_cull_mode(int mode);
+  void start_shadow_pass();
+
+  float near_plane = 1.0f;
+  float far_plane = 1000.0f;
+  float cull_tangent = 1.0f;
+  int cull_mode = 0;
+  uint8_t lights_on = 0;  // one bit per fixed-function light
+  // The shadow-casting light (set with a negative light number).
+  float shadow_light_position[3] = {0, 0, 0};
+  int64_t shadow_light_colour = 0;
+  uint8_t shadow_light_on = 0;
+  int32_t shadow_light_kind = 0;
+  int shadow_saved_cull_mode = 0;
+
+  // ------------------------------------------------------------ camera ---
+  // (camera_transform.cpp)
+  void set_camera(const float eye[3], const float target[3]);
+  void set_camera_up(float x, float y, float z);
+  // Reads the GL projection and model-view matrices into the culling data.
+  void update_culling_data();
+
+  float camera_up[3] = {0, 1, 0};
+  float camera_eye[3] = {0, 0, 0};
+  float camera_target[3] = {0, 0, -1};
+  float view_matrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  // The six planes (a, b, c, d) of the view volume in the coordinates of
+  // the camera's model-view matrix, inside where a x + b y + c z + d >= 0:
+  // left, right, bottom, top, near, far.
+  float frustum_planes[6][4] = {};
+
+  // -------------------------------------------------- object transforms ---
+  static constexpr int kLevelCount = 16;
+  void reset_transforms();
+  void move_object(float x, float y, float z);
+  void scale_object(float x, float y, float z);
+  void rotate_object(float angle, float x, float y, float z);
+  // A row-order 4 x 4 matrix (element [row * 4 + column]).
+  void multiply_transform(const float rows[16]);
+  void push_transform();
+  void pop_transform();
+  // Computes the current level's matrix when needed and multiplies it onto
+  // the GL model-view matrix.
+  void apply_object_transform();
+  // The current level's matrix, computed when needed.
+  const float* object_matrix();
+
+  TransformLevel levels[kLevelCount];
+  int32_t current_level = 0;
+
  private:
+  void restart_level();
+  void compute_level(TransformLevel& level);
+
   OpenGLVurivari* core_;
 };
 
