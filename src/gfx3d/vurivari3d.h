@@ -4,6 +4,11 @@
 
 #include <cstdint>
 
+// -- model store and shader programs -------------------------------------
+#include "gfx3d/model_store.h"
+#include "gfx3d/shader_slots.h"
+// ------------------------------------------------------------------------
+
 namespace quarvel {
 
 class OpenGLVurivari;
@@ -16,13 +21,17 @@ class Vurivari3D {
   // Ends a stencil shadow pass when one is active.
   void end_shadow_pass() { shadow_pass_active = 0; }
   // Selects a shader slot; -1 switches shader programs off.
-  void use_shader(int slot) { current_shader = slot; }
+  void use_shader(int slot) { shaders.use_shader(slot); }
 
   OpenGLVurivari* core() const { return core_; }
 
   uint8_t bind_mipmapped_texture = 0;
   uint8_t shadow_pass_active = 0;
-  int current_shader = -1;
+
+  // -- model store and shader programs (current_shader lives in shaders) --
+  ModelStore models;
+  ShaderSlots shaders;
+  // ----------------------------------------------------------------------
 
  private:
   OpenGLVurivari* core_;
