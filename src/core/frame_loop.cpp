@@ -134,12 +134,12 @@ void show_screen() {
   save_frame_if_asked();
 
   reset_alpha_mode();
+  // Shader programs end with the frame, before the next frame's background
+  // is drawn: the background never goes through a game's shader.
+  if (e.renderer3d) e.renderer3d->use_shader(-1);
   draw_background_layer(0);
   gfx->setup_2d_projection(0, 0, 0, 0);
-  if (e.renderer3d) {
-    e.renderer3d->bind_mipmapped_texture = 0;
-    e.renderer3d->use_shader(-1);
-  }
+  if (e.renderer3d) e.renderer3d->bind_mipmapped_texture = 0;
 }
 
 void limit_frame_rate(double frames_per_second) {

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+#include "gfx3d/model_store.h"
+#include "gfx3d/shader_slots.h"
+
 namespace quarvel {
 
 class OpenGLVurivari;
@@ -35,13 +38,18 @@ class Vurivari3D {
   // Ends a stencil shadow pass when one is active.
   void end_shadow_pass();
   // Selects a shader slot; -1 switches shader programs off.
-  void use_shader(int slot) { current_shader = slot; }
+  void use_shader(int slot) { shaders.use_shader(slot); }
 
   OpenGLVurivari* core() const { return core_; }
 
   uint8_t bind_mipmapped_texture = 0;
   uint8_t shadow_pass_active = 0;
-  int current_shader = -1;
+
+  // ------------------------------------ models and shader programs ---
+  // (model_store.cpp, shader_slots.cpp; the selected slot is
+  // shaders.current_shader)
+  ModelStore models;
+  ShaderSlots shaders;
 
   // ---------------------------------------------- view, fog and lights ---
   // (view_state.cpp)
