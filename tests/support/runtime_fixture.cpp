@@ -48,4 +48,15 @@ void ensure_runtime() {
   quarvel::reset_debug_position();
 }
 
+void reset_drawing() {
+  quarvel::use_screen(-1);
+  quarvel::set_viewport(0, 0, 320, 240);
+  quarvel::set_alpha_mode(0);
+  for (int i = 0; i < 2; ++i) {
+    quarvel::clear_background();
+    quarvel::show_screen();
+  }
+  quarvel::clear_background();
+}
+
 }  // namespace quarvel_test
