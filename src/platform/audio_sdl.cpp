@@ -92,22 +92,31 @@ void SDLCALL mix_stream(void* data, Uint8* output, int length) {
   }
 }
 
+// SDL's audio subsystem is initialised (by audio_open).
+bool g_subsystem_up = false;
+
 SDL_AudioFormat wave_format(int bits) { return bits == 8 ? AUDIO_U8 : AUDIO_S16LSB; }
 
 }  // namespace
 
 bool audio_open(int rate, int channels, int mixer_channels, std::string& error) {
   if (g_open) return true;
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-    error = std::string("no sound output: ") + SDL_GetError();
-    return false;
+  // The audio subsystem stays initialised after a failed open: quitting it
+  // joins SDL's ALSA hot-plug thread, which sleeps in 100 ms steps, and
+  // would add up to a tenth of a second to every start on a machine
+  // without a sound card. It is quit with the rest of SDL at the end.
+  if (!g_subsystem_up) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+      error = std::string("no sound output: ") + SDL_GetError();
+      return false;
+    }
+    g_subsystem_up = true;
   }
   // The music decoders; a missing one only means that its files do not play.
   Mix_Init(MIX_INIT_MP3 | MIX_INIT_OGG);
   if (Mix_OpenAudio(rate, AUDIO_S16SYS, channels, kMixerBufferFrames) != 0) {
     error = std::string("cannot open the sound device: ") + Mix_GetError();
     Mix_Quit();
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
   }
   Uint16 format = 0;
@@ -115,7 +124,6 @@ bool audio_open(int rate, int channels, int mixer_channels, std::string& error) 
     error = "the sound device does not run signed 16-bit samples";
     Mix_CloseAudio();
     Mix_Quit();
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
   }
   g_channel_count = Mix_AllocateChannels(mixer_channels);
@@ -134,6 +142,7 @@ void audio_close() {
   Mix_CloseAudio();
   Mix_Quit();
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  g_subsystem_up = false;
   delete[] g_levels;
   g_levels = nullptr;
   g_channel_count = 0;
