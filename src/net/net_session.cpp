@@ -114,20 +114,25 @@ void NetSession::stop_net_session() {
   if (client != NL_INVALID) nlClose(client);
 }
 
-void NetSession::reset() {
-  stop_net_session();
-  lock();
+// Empties the player tables and message queues; the caller holds the lock.
+void NetSession::forget_players_locked() {
   local_players_.clear();
   player_table_.clear();
   incoming_.clear();
   replies_.clear();
+  request_id_ = -1;
+  is_host_ = false;
+}
+
+void NetSession::reset() {
+  stop_net_session();
+  lock();
+  forget_players_locked();
   listen_socket_ = NL_INVALID;
   client_socket_ = NL_INVALID;
   network_type_ = NL_IP;
   connection_type_ = NL_UNRELIABLE;
   next_id_ = 101;
-  request_id_ = -1;
-  is_host_ = false;
   unlock();
   // Only this session's own start of the library is ended, so that other
   // users of the library (a download, other sessions) keep theirs.
@@ -172,12 +177,7 @@ void NetSession::shutdown() {
   }
   stop_net_session();
   lock();
-  local_players_.clear();
-  player_table_.clear();
-  incoming_.clear();
-  replies_.clear();
-  request_id_ = -1;
-  is_host_ = false;
+  forget_players_locked();
   unlock();
   if (holds_library_) {
     nlShutdown();

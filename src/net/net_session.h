@@ -96,6 +96,7 @@ class NetSession {
   static void thread_entry(void* session);
   void net_session_thread();
   void reset();
+  void forget_players_locked();
   bool start_thread();
   // Appends a local player and waits for its id; -1 when none came.
   int32_t register_and_wait(const char* name, bool hidden);
