@@ -447,4 +447,70 @@ TEST_F(MenuKeysRun, TheLogoFadesInAndOutBeforeTheTitle) {
   EXPECT_EQ(outside, 0);
 }
 
+// Seed 5 with Up held through play frames 250 to 281 (frames 1151 to 1182):
+// the craft climbs 64 pixels into the first rock's way. Well after the
+// shield, the game must end in the very play frame whose collision test
+// finds the two pictures overlapping, tested pixel by pixel here.
+class LateHitRun : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    run_ = new GameRun("late_hit", 5,
+                       {key(700, "down", kReturn), key(702, "up", kReturn), key(1150, "down", 200),
+                        key(1182, "up", 200), key(1900, "down", kRightShift)},
+                       1, 0);
+  }
+  static void TearDownTestSuite() {
+    delete run_;
+    run_ = nullptr;
+  }
+  static GameRun* run_;
+};
+GameRun* LateHitRun::run_ = nullptr;
+
+// Opaque pixels of a sprite file (the default key colour is transparent).
+std::vector<std::vector<bool>> opaque_mask(const char* name) {
+  quarvel::ImageBuffer image;
+  EXPECT_TRUE(quarvel::read_bitmap_file(image, (std::string(STONESWARM_DIR) + "/" + name).c_str(),
+                                        quarvel::kDefaultSpriteKey));
+  std::vector<std::vector<bool>> mask(image.height, std::vector<bool>(image.width));
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) mask[y][x] = image.pixels[(y * image.width + x) * 4 + 3] != 0;
+  }
+  return mask;
+}
+
+bool masks_touch(const std::vector<std::vector<bool>>& a, int ax, int ay, const std::vector<std::vector<bool>>& b,
+                 int bx, int by) {
+  for (size_t y = 0; y < a.size(); ++y) {
+    for (size_t x = 0; x < a[y].size(); ++x) {
+      if (!a[y][x]) continue;
+      const int u = ax + static_cast<int>(x) - bx, v = ay + static_cast<int>(y) - by;
+      if (v >= 0 && v < static_cast<int>(b.size()) && u >= 0 && u < static_cast<int>(b[v].size()) && b[v][u]) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+TEST_F(LateHitRun, AHitAfterTheShieldEndsTheGameInTheSameFrame) {
+  GameRun& run = *run_;
+  ASSERT_EQ(run.exit_code(), 0);
+  const auto craft = opaque_mask("raumer.bmp"), rock = opaque_mask("asteroid.bmp");
+  Rocks rocks(5);
+  int craft_y = 110;
+  long hit = -1;
+  for (long k = 1; k < 2000 && hit < 0; ++k) {
+    rocks.step();
+    // The test uses the craft where the previous frame's keys left it.
+    if (masks_touch(craft, 150, craft_y, rock, static_cast<int>(rocks.x[0]), static_cast<int>(rocks.y[0]))) hit = k;
+    const long frame = 901 + k;
+    if (frame >= 1151 && frame <= 1182) craft_y -= 2;
+  }
+  ASSERT_GT(hit, 200) << "this run was meant to hit after the shield";
+  EXPECT_EQ(run.traced("play_sound 0 1 1"), 901 + hit);
+  // The run's score: play frames 1 .. hit.
+  EXPECT_EQ(run.highscore_file(), std::to_string(hit) + "\r\n");
+}
+
 }  // namespace
