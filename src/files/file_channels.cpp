@@ -8,6 +8,7 @@
 
 #include "quarvel/number_text.h"
 #include "quarvel/runtime.h"
+#include "values/file_bytes.h"
 #include "values/truncate.h"
 
 namespace quarvel {
@@ -298,13 +299,8 @@ void copy_file(const DynString& source, const DynString& destination) {
   // The copy goes to a new file next to the destination and takes its
   // place only when complete, so a failure (and a copy onto itself) leaves
   // the destination as it was.
-  std::string part;
-  std::FILE* out = nullptr;
-  for (int i = 0; i < 100 && out == nullptr && !to.empty(); ++i) {
-    part = to + ".copy" + std::to_string(i);
-    out = std::fopen(part.c_str(), "wbx");
-  }
-  if (out == nullptr) {
+  PartFile out(to);
+  if (!out.ok()) {
     std::fclose(in);
     return;
   }
@@ -313,12 +309,11 @@ void copy_file(const DynString& source, const DynString& destination) {
   for (;;) {
     const size_t got = std::fread(block, 1, sizeof block, in);
     if (got < sizeof block && std::ferror(in)) ok = false;
-    if (ok && got > 0 && std::fwrite(block, 1, got, out) != got) ok = false;
-    if (!ok || got < sizeof block) break;
+    if (ok) out.write(block, got);
+    if (!ok || !out.ok() || got < sizeof block) break;
   }
   std::fclose(in);
-  if (std::fclose(out) != 0) ok = false;
-  if (!ok || std::rename(part.c_str(), to.c_str()) != 0) std::remove(part.c_str());
+  if (ok) out.commit();
 }
 
 DynString current_dir() {

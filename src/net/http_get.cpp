@@ -4,11 +4,11 @@
 
 #include <atomic>
 #include <cstdio>
-#include <random>
 #include <string>
 
 #include "net/formats/http_response.h"
 #include "platform/sockets.h"
+#include "values/file_bytes.h"
 #include "quarvel/network.h"
 #include "values/truncate.h"
 
@@ -21,56 +21,6 @@ std::atomic<int> g_connect_ms{10000};
 std::atomic<int> g_idle_ms{30000};
 
 constexpr int kReceiveBuffer = 4095;
-
-// A file beside the target that takes the body; it replaces the target
-// only when the whole transfer succeeded.
-class PartFile {
- public:
-  explicit PartFile(const std::string& target) : target_(target) {
-    static std::atomic<unsigned> counter{0};
-    std::random_device random;
-    for (int attempt = 0; attempt < 16 && !file_; ++attempt) {
-      char suffix[48];
-      std::snprintf(suffix, sizeof suffix, ".part-%08x%04x", random(), counter.fetch_add(1) & 0xFFFFu);
-      path_ = target_ + suffix;
-      file_ = std::fopen(path_.c_str(), "wbx");
-    }
-    if (!file_) path_.clear();
-  }
-  ~PartFile() { discard(); }
-
-  bool ok() const { return file_ != nullptr && !failed_; }
-  void write(const uint8_t* bytes, size_t count) {
-    if (!file_ || failed_ || count == 0) return;
-    if (std::fwrite(bytes, 1, count, file_) != count) failed_ = true;
-  }
-  // Closes and renames over the target; false (and nothing replaced) when
-  // any write failed.
-  bool commit() {
-    if (!file_) return false;
-    bool good = !failed_ && std::fflush(file_) == 0;
-    good = std::fclose(file_) == 0 && good;
-    file_ = nullptr;
-    if (good && std::rename(path_.c_str(), target_.c_str()) == 0) {
-      path_.clear();
-      return true;
-    }
-    discard();
-    return false;
-  }
-  void discard() {
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
-    if (!path_.empty()) std::remove(path_.c_str());
-    path_.clear();
-  }
-
- private:
-  std::string target_;
-  std::string path_;
-  std::FILE* file_ = nullptr;
-  bool failed_ = false;
-};
 
 }  // namespace
 
