@@ -43,7 +43,8 @@ void save_frame_if_asked() {
   }();
   static const long from = env_number("QUARVEL_SAVE_FROM", 0);
   static const long to = env_number("QUARVEL_SAVE_TO", std::numeric_limits<long>::max());
-  const long n = static_cast<long>(engine().frames_presented++);
+  // The frame just presented; show_screen has counted it already.
+  const long n = static_cast<long>(engine().frames_presented - 1);
   if (!dir || !*dir) return;
   if (n < from || n > to || n % every != 0) return;
   char name[64];

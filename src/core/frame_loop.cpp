@@ -131,6 +131,7 @@ void show_screen() {
   }
   if (e.renderer3d) e.renderer3d->end_shadow_pass();
   gfx->present_frame();
+  ++e.frames_presented;
   save_frame_if_asked();
 
   reset_alpha_mode();

@@ -113,7 +113,6 @@ int ShaderSlots::load_shader(int n, const char* vertex_file, const char* fragmen
 
 void ShaderSlots::use_shader(int n) {
   if (!gl.glUseProgramObjectARB) return;
-  flush_pending_drawing();
   current_shader = static_cast<uint32_t>(n);
   GLhandleARB program = current_shader <= kLastShaderSlot ? slots_[current_shader].program : 0;
   // A program that did not link cannot be made current: the one before
@@ -123,7 +122,12 @@ void ShaderSlots::use_shader(int n) {
     gl.glGetObjectParameterivARB(program, GL_OBJECT_LINK_STATUS_ARB, &linked);
     if (linked == 0) program = 0;
   }
+  // Every frame ends by switching programs off; without shaders in use
+  // that costs nothing.
+  if (program == 0 && fixed_function_) return;
+  flush_pending_drawing();
   gl.glUseProgramObjectARB(program);
+  fixed_function_ = program == 0;
 }
 
 void ShaderSlots::set_uniform(const char* name, float value) {

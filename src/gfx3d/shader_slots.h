@@ -57,6 +57,8 @@ class ShaderSlots {
 
  private:
   ShaderSlot slots_[kShaderSlotCount];
+  // No program is current (the fixed-function pipeline draws).
+  bool fixed_function_ = true;
 };
 
 }  // namespace quarvel

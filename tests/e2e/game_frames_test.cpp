@@ -183,24 +183,16 @@ constexpr Box kCountersLine{0, 0, 320, 20};
 // game is started with Return at frame 700 after the music volume was
 // raised with Page Down held over frames 650 to 659; nothing else is
 // pressed until Right Shift quits on the second title screen.
-class ShieldHitRun : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    run_ = new GameRun("shield_hit", 87,
-                       {key(650, "down", kPageDown), key(660, "up", kPageDown), key(700, "down", kReturn),
-                        key(702, "up", kReturn), key(1460, "down", kRightShift)},
-                       560, 1460);
-  }
-  static void TearDownTestSuite() {
-    delete run_;
-    run_ = nullptr;
-  }
-  static GameRun* run_;
-};
-GameRun* ShieldHitRun::run_ = nullptr;
+GameRun& shield_hit_run() {
+  static GameRun run("shield_hit", 87,
+                     {key(650, "down", kPageDown), key(660, "up", kPageDown), key(700, "down", kReturn),
+                      key(702, "up", kReturn), key(1460, "down", kRightShift)},
+                     560, 1460);
+  return run;
+}
 
-TEST_F(ShieldHitRun, TitleScrollerEntersFromTheRightOnePixelPerFrameFromTheSecondFrame) {
-  GameRun& run = *run_;
+TEST(ShieldHitRun, TitleScrollerEntersFromTheRightOnePixelPerFrameFromTheSecondFrame) {
+  GameRun& run = shield_hit_run();
   ASSERT_EQ(run.exit_code(), 0);
   const long title = run.traced("play_music music.mp3");
   ASSERT_GT(title, 400) << "the logo screen takes hundreds of frames";
@@ -234,8 +226,8 @@ TEST_F(ShieldHitRun, TitleScrollerEntersFromTheRightOnePixelPerFrameFromTheSecon
   }
 }
 
-TEST_F(ShieldHitRun, PageDownFromFiveReachesElevenInSixFramesAndStays) {
-  GameRun& run = *run_;
+TEST(ShieldHitRun, PageDownFromFiveReachesElevenInSixFramesAndStays) {
+  GameRun& run = shield_hit_run();
   // Setting 5 is volume 0.4; held from frame 651 on, 6 .. 11 give 0.5 .. 1.
   std::vector<std::pair<long, std::string>> changes;
   for (const auto& t : run.trace()) {
@@ -255,8 +247,8 @@ TEST_F(ShieldHitRun, PageDownFromFiveReachesElevenInSixFramesAndStays) {
   }
 }
 
-TEST_F(ShieldHitRun, ReturnStartsTheGetReadyScreenWithTheFanfare) {
-  GameRun& run = *run_;
+TEST(ShieldHitRun, ReturnStartsTheGetReadyScreenWithTheFanfare) {
+  GameRun& run = shield_hit_run();
   // Return is seen in title frame 701 (a click), the title is left and the
   // get-ready screen's first frame, 702, starts the fanfare.
   EXPECT_EQ(run.traced("play_sound 1 1 1"), 701);
@@ -273,8 +265,8 @@ TEST_F(ShieldHitRun, ReturnStartsTheGetReadyScreenWithTheFanfare) {
   EXPECT_GT(differences(run.frame(902), run.frame(901)), 0) << "play starts in frame 902";
 }
 
-TEST_F(ShieldHitRun, LevelZeroShowsOneRockAndTheShieldTextForTheFirst199PlayFrames) {
-  GameRun& run = *run_;
+TEST(ShieldHitRun, LevelZeroShowsOneRockAndTheShieldTextForTheFirst199PlayFrames) {
+  GameRun& run = shield_hit_run();
   const Picture stone = asset("stone.bmp");
   Rocks rocks(87);
   std::vector<Box> rock0, craft{kCraftAtStart};
@@ -300,8 +292,8 @@ TEST_F(ShieldHitRun, LevelZeroShowsOneRockAndTheShieldTextForTheFirst199PlayFram
   EXPECT_EQ(differences(run.frame(902), run.frame(1100), {kCountersLine, rock0[0], rock0[198], kCraftAtStart}), 0);
 }
 
-TEST_F(ShieldHitRun, AHitDuringTheShieldEndsTheGameInPlayFrame201) {
-  GameRun& run = *run_;
+TEST(ShieldHitRun, AHitDuringTheShieldEndsTheGameInPlayFrame201) {
+  GameRun& run = shield_hit_run();
   // The explosion is the game-over screen's first command.
   EXPECT_EQ(run.traced("play_sound 0 1 1"), 1102);
   const Picture& before = run.frame(1101);
@@ -310,8 +302,8 @@ TEST_F(ShieldHitRun, AHitDuringTheShieldEndsTheGameInPlayFrame201) {
   EXPECT_EQ(differences(run.frame(1102), gameover), 0);
 }
 
-TEST_F(ShieldHitRun, GameOverRuns320FramesWithItsZoom) {
-  GameRun& run = *run_;
+TEST(ShieldHitRun, GameOverRuns320FramesWithItsZoom) {
+  GameRun& run = shield_hit_run();
   const Picture gameover = asset("gameover.bmp");
   // 216 frames of the still picture.
   for (long f : {1102L, 1200L, 1317L}) {
@@ -349,8 +341,8 @@ TEST_F(ShieldHitRun, GameOverRuns320FramesWithItsZoom) {
   EXPECT_EQ(run.traced("play_music music.mp3", 1), 1423) << "the title screen follows";
 }
 
-TEST_F(ShieldHitRun, TheNewHighscoreIsSavedAndShownOnTheTitle) {
-  GameRun& run = *run_;
+TEST(ShieldHitRun, TheNewHighscoreIsSavedAndShownOnTheTitle) {
+  GameRun& run = shield_hit_run();
   // Play frames 1 .. 201 scored a point each (the frame of the game-over
   // screen still counts).
   EXPECT_EQ(run.highscore_file(), "201\r\n");
@@ -369,25 +361,17 @@ TEST_F(ShieldHitRun, TheNewHighscoreIsSavedAndShownOnTheTitle) {
 
 // Seed 5 (no hits in these frames): the logo screen, F1 in play returns to
 // the title, a second game is left with Tab, Right Shift quits.
-class MenuKeysRun : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    run_ = new GameRun("menu_keys", 5,
-                       {key(700, "down", kReturn), key(702, "up", kReturn), key(1000, "down", kF1),
-                        key(1002, "up", kF1), key(1100, "down", kReturn), key(1102, "up", kReturn),
-                        key(1450, "down", kTab), key(1452, "up", kTab), key(1500, "down", kRightShift)},
-                       0, 650);
-  }
-  static void TearDownTestSuite() {
-    delete run_;
-    run_ = nullptr;
-  }
-  static GameRun* run_;
-};
-GameRun* MenuKeysRun::run_ = nullptr;
+GameRun& menu_keys_run() {
+  static GameRun run("menu_keys", 5,
+                     {key(700, "down", kReturn), key(702, "up", kReturn), key(1000, "down", kF1),
+                      key(1002, "up", kF1), key(1100, "down", kReturn), key(1102, "up", kReturn),
+                      key(1450, "down", kTab), key(1452, "up", kTab), key(1500, "down", kRightShift)},
+                     0, 650);
+  return run;
+}
 
-TEST_F(MenuKeysRun, F1AndTabReturnToTheTitleAndSaveOnlyABetterScore) {
-  GameRun& run = *run_;
+TEST(MenuKeysRun, F1AndTabReturnToTheTitleAndSaveOnlyABetterScore) {
+  GameRun& run = menu_keys_run();
   ASSERT_EQ(run.exit_code(), 0);
   // F1 is seen in play frame 100 (frame 1001): a click, that frame ends as
   // usual and the title screen starts with the next one.
@@ -403,8 +387,8 @@ TEST_F(MenuKeysRun, F1AndTabReturnToTheTitleAndSaveOnlyABetterScore) {
   EXPECT_EQ(run.traced("play_sound 1 1 1", 4), 1501) << "Right Shift on the title";
 }
 
-TEST_F(MenuKeysRun, TheLogoFadesInAndOutBeforeTheTitle) {
-  GameRun& run = *run_;
+TEST(MenuKeysRun, TheLogoFadesInAndOutBeforeTheTitle) {
+  GameRun& run = menu_keys_run();
   const long title = run.traced("play_music music.mp3");
   ASSERT_GT(title, 400);
   const Picture logo = asset("logo.bmp"), blank = asset("blank.bmp");
@@ -451,21 +435,13 @@ TEST_F(MenuKeysRun, TheLogoFadesInAndOutBeforeTheTitle) {
 // the craft climbs 64 pixels into the first rock's way. Well after the
 // shield, the game must end in the very play frame whose collision test
 // finds the two pictures overlapping, tested pixel by pixel here.
-class LateHitRun : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    run_ = new GameRun("late_hit", 5,
-                       {key(700, "down", kReturn), key(702, "up", kReturn), key(1150, "down", 200),
-                        key(1182, "up", 200), key(1900, "down", kRightShift)},
-                       1, 0);
-  }
-  static void TearDownTestSuite() {
-    delete run_;
-    run_ = nullptr;
-  }
-  static GameRun* run_;
-};
-GameRun* LateHitRun::run_ = nullptr;
+GameRun& late_hit_run() {
+  static GameRun run("late_hit", 5,
+                     {key(700, "down", kReturn), key(702, "up", kReturn), key(1150, "down", 200),
+                      key(1182, "up", 200), key(1900, "down", kRightShift)},
+                     1, 0);
+  return run;
+}
 
 // Opaque pixels of a sprite file (the default key colour is transparent).
 std::vector<std::vector<bool>> opaque_mask(const char* name) {
@@ -493,8 +469,8 @@ bool masks_touch(const std::vector<std::vector<bool>>& a, int ax, int ay, const 
   return false;
 }
 
-TEST_F(LateHitRun, AHitAfterTheShieldEndsTheGameInTheSameFrame) {
-  GameRun& run = *run_;
+TEST(LateHitRun, AHitAfterTheShieldEndsTheGameInTheSameFrame) {
+  GameRun& run = late_hit_run();
   ASSERT_EQ(run.exit_code(), 0);
   const auto craft = opaque_mask("raumer.bmp"), rock = opaque_mask("asteroid.bmp");
   Rocks rocks(5);
