@@ -44,30 +44,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-ok() {
-  echo "ok:   $*"
-  PASSED=$((PASSED + 1))
-}
-fail() {
-  echo "FAIL: $*"
-  FAILED=$((FAILED + 1))
-}
-show_file() {  # show_file <label> <file>
-  echo "  --- $1:"
-  sed 's/^/  | /' "$2" 2>/dev/null | head -20
-}
-
-alive() {
-  local stat
-  { read -r stat < "/proc/$1/stat"; } 2>/dev/null || return 1
-  stat=${stat##*) }
-  [ "${stat:0:1}" != Z ]
-}
-
-now_us() {
-  local t=$EPOCHREALTIME
-  echo "${t/[.,]/}"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
 
 INIT_TIMEOUT=30   # start-up (software GL on a loaded machine)
 X_TIMEOUT=20      # window search, focus, helper
