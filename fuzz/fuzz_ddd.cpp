@@ -6,13 +6,18 @@
 //    vertex count matches its lists, every binary vertex has a unit normal
 //    and every vertex colour components within 0..1;
 //  - reading without expansion and expanding each frame afterwards gives the
-//    same vertices as reading with expansion.
+//    same vertices as reading with expansion;
+//  - the triangles made for drawing stay within the frames' vertices, in
+//    whole triangles and groups that add up, and key frames picked, blended
+//    and turned into shadow volumes at odd frame values stay inside them.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "fuzz_check.h"
 #include "gfx3d/formats/ddd_format.h"
+#include "gfx3d/formats/ddd_mesh.h"
 
 using quarvel::DddModel;
 using quarvel::DddStatus;
@@ -27,6 +32,31 @@ void check_vertex(const ModelVertex& v, bool binary) {
   FUZZ_CHECK(v.red >= 0 && v.red <= 1 && v.green >= 0 && v.green <= 1 && v.blue >= 0 && v.blue <= 1);
   FUZZ_CHECK(v.zero[0] == 0 && v.zero[1] == 0 && v.zero[2] == 0);
   FUZZ_CHECK(v.colour_index <= 0xFF);
+}
+
+void check_draw_mesh(const DddModel& model) {
+  quarvel::DrawMesh mesh;
+  if (!quarvel::build_draw_mesh(model, mesh)) {
+    FUZZ_CHECK(mesh.vertex_count == 0 && mesh.shape.empty());
+    return;
+  }
+  FUZZ_CHECK(mesh.frame_count == model.frames.size());
+  FUZZ_CHECK(mesh.vertex_count % 3 == 0 && mesh.vertex_count > 0);
+  FUZZ_CHECK(mesh.lit_count + mesh.unlit_count + mesh.shadow_only_count == mesh.vertex_count);
+  FUZZ_CHECK(mesh.shape.size() == mesh.frame_count * mesh.vertex_count * quarvel::DrawMesh::kShapeFloats);
+  FUZZ_CHECK(mesh.texcoords.size() == mesh.vertex_count * 2 && mesh.colours.size() == mesh.vertex_count * 4);
+  std::vector<float> blended(mesh.vertex_count * quarvel::DrawMesh::kShapeFloats);
+  std::vector<float> volume;
+  const float light[3] = {10, 20, 30};
+  for (double frame : {0.0, 0.5, -7.25, 1e300, std::nan("")}) {
+    const quarvel::FramePick pick = quarvel::pick_frame(frame, mesh.frame_count);
+    FUZZ_CHECK(pick.first < mesh.frame_count && pick.second < mesh.frame_count);
+    FUZZ_CHECK(pick.weight >= 0.0f && pick.weight < 1.0f);
+    quarvel::blend_frames(mesh, pick, blended.data());
+    volume.clear();
+    quarvel::build_shadow_volume(blended.data(), mesh.vertex_count, light, 100.0f, volume);
+    FUZZ_CHECK(volume.size() % 9 == 0 && volume.size() <= mesh.vertex_count / 3 * 24 * 3);
+  }
 }
 
 }  // namespace
@@ -48,6 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const ModelVertex& v : frame.vertices) check_vertex(v, binary);
   }
   FUZZ_CHECK(total <= quarvel::kMaxExpandedVertices);
+  check_draw_mesh(expanded);
 
   if (binary) {
     DddModel packed;

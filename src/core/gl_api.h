@@ -15,6 +15,7 @@ struct GlEntryPoints {
   PFNGLGENBUFFERSARBPROC glGenBuffersARB = nullptr;
   PFNGLBINDBUFFERARBPROC glBindBufferARB = nullptr;
   PFNGLBUFFERDATAARBPROC glBufferDataARB = nullptr;
+  PFNGLBUFFERSUBDATAARBPROC glBufferSubDataARB = nullptr;
   PFNGLDELETEBUFFERSARBPROC glDeleteBuffersARB = nullptr;
   PFNGLMAPBUFFERARBPROC glMapBufferARB = nullptr;
   PFNGLUNMAPBUFFERARBPROC glUnmapBufferARB = nullptr;

@@ -117,6 +117,7 @@ void OpenGLVurivari::load_entry_points() {
     lookup(gl.glGenBuffersARB, "glGenBuffersARB");
     lookup(gl.glBindBufferARB, "glBindBufferARB");
     lookup(gl.glBufferDataARB, "glBufferDataARB");
+    lookup(gl.glBufferSubDataARB, "glBufferSubDataARB");
     lookup(gl.glDeleteBuffersARB, "glDeleteBuffersARB");
     lookup(gl.glMapBufferARB, "glMapBufferARB");
     lookup(gl.glUnmapBufferARB, "glUnmapBufferARB");

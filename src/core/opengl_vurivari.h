@@ -133,6 +133,7 @@ class OpenGLVurivari {
     int32_t framebuffer_width = 0;
     int32_t framebuffer_height = 0;
     int32_t slot = 0;
+    bool has_stencil = false;  // the depth buffer holds a stencil too
   };
   static constexpr int kSurfaceCount = 32;
   ScreenSurface surfaces[kSurfaceCount];

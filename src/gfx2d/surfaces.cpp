@@ -28,6 +28,27 @@ bool framebuffer_objects() {
          gl.glDeleteRenderbuffersEXT;
 }
 
+// Surfaces get a stencil beside their depth where the driver can pack the
+// two, so that the 3D shadow pass works in them too.
+bool packed_depth_stencil() {
+  static const int available = [] {
+    const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    return extensions && (std::strstr(extensions, "GL_EXT_packed_depth_stencil") ||
+                          std::strstr(extensions, "GL_ARB_framebuffer_object"))
+               ? 1
+               : 0;
+  }();
+  return available != 0;
+}
+
+void attach_depth(const OpenGLVurivari::ScreenSurface& surface) {
+  gl.glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
+                                  surface.depth_buffer);
+  if (surface.has_stencil)
+    gl.glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_STENCIL_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
+                                    surface.depth_buffer);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- surfaces --
@@ -58,12 +79,13 @@ void OpenGLVurivari::create_screen(int n, int slot, int width, int height) {
     gl.glGenFramebuffersEXT(1, &surface.framebuffer);
     gl.glGenRenderbuffersEXT(1, &surface.depth_buffer);
     gl.glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, surface.depth_buffer);
-    gl.glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT24, W, H);
+    surface.has_stencil = packed_depth_stencil();
+    gl.glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, surface.has_stencil ? GL_DEPTH24_STENCIL8_EXT : GL_DEPTH_COMPONENT24,
+                                W, H);
     // Completeness is checked once everything is attached.
     gl.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, surface.framebuffer);
     gl.glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, slots.texture[slot], 0);
-    gl.glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
-                                    surface.depth_buffer);
+    attach_depth(surface);
     if (gl.glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT) {
       surface.framebuffer_width = W;
       surface.framebuffer_height = H;
@@ -126,8 +148,7 @@ void OpenGLVurivari::use_screen(int n) {
     gl.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, surface.framebuffer);
     gl.glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, surface.depth_buffer);
     gl.glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, slots.texture[slot], 0);
-    gl.glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
-                                    surface.depth_buffer);
+    attach_depth(surface);
     setup_2d_projection(0, 0, w, h);
     glViewport(0, 0, w, h);
   } else {

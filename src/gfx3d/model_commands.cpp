@@ -23,7 +23,10 @@ double load_object(const DynString& file_name, double slot) {
     renderer->models.release(number);
     return 0;
   }
-  return renderer->models.load_model(number, name.c_str()) ? 1 : 0;
+  if (!renderer->models.load_model(number, name.c_str())) return 0;
+  // The key frames go to the GL now, not at the first drawing.
+  if (MeshObject* mesh = renderer->models.find(number)) renderer->prepare_model(*mesh);
+  return 1;
 }
 
 double object_loaded(double slot) {

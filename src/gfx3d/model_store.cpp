@@ -51,6 +51,9 @@ void report_failure(const char* what, const char* file_name) {
 
 bool load_ddd(MeshObject& mesh, const char* file_name, bool expand) {
   mesh.model.clear();
+  mesh.mesh.clear();
+  std::vector<float>().swap(mesh.blended);
+  release_model_gpu(mesh.gpu, false);
   mesh.prepared = 0;
   std::vector<uint8_t> bytes;
   switch (read_model_file(file_name, bytes)) {
@@ -95,6 +98,13 @@ const MeshObject* ModelStore::find(int slot) const {
   return meshes_[slot].get();
 }
 
+MeshObject* ModelStore::find(int slot) {
+  if (!valid_slot(slot) || static_cast<size_t>(slot) >= meshes_.size()) return nullptr;
+  return meshes_[slot].get();
+}
+
+MeshObject::~MeshObject() { release_model_gpu(gpu, true); }
+
 void ModelStore::release(int slot) {
   if (valid_slot(slot) && static_cast<size_t>(slot) < meshes_.size()) meshes_[slot].reset();
 }
@@ -120,7 +130,9 @@ bool ModelStore::load_model(int slot, const char* file_name) {
     release(slot);
     return false;
   }
-  // Drawing works from the expanded vertex lists built above.
+  // Drawing works from the triangles made from the expanded vertex lists;
+  // a model without a whole triangle loads but draws nothing.
+  build_draw_mesh(record->model, record->mesh);
   record->prepared = 1;
   return true;
 }

@@ -14,15 +14,48 @@
 #include <vector>
 
 #include "gfx3d/formats/ddd_format.h"
+#include "gfx3d/formats/ddd_mesh.h"
 
 namespace quarvel {
 
+// What a model keeps on the GL side (names 0: none). Made when the model is
+// loaded (or at its first drawing when no context was current then).
+struct ModelGpu {
+  uint32_t shape_buffer = 0;      // every key frame's positions and normals
+  uint32_t attribute_buffer = 0;  // texture coordinates, then colours
+  uint32_t blend_buffer = 0;      // the last blended frame, streamed
+  uint32_t texture = 0;           // the picture given by set_object_texture
+  bool uploaded = false;
+  // The frame pair and weight whose blend the blend buffer (or, without
+  // buffer objects, `blended`) holds; weight -1: none.
+  FramePick blend_key{0, 0, -1.0f};
+  // The alpha byte the colours were last written with.
+  int colour_alpha = -1;
+};
+
 // One mesh record: the model as read, ready for the renderer's drawing.
 struct MeshObject {
+  MeshObject() = default;
+  MeshObject(const MeshObject&) = delete;
+  MeshObject& operator=(const MeshObject&) = delete;
+  // Gives back the GL names while the context lives.
+  ~MeshObject();
+
   DddModel model;
+  // The triangles drawn (gfx3d/formats/ddd_mesh.h).
+  DrawMesh mesh;
+  ModelGpu gpu;
+  std::vector<float> blended;  // without buffer objects: the blended frame
+  // The sprite slot whose picture the model wears (-1: none); kept when
+  // another model is loaded into the slot.
+  int texture_slot = -1;
   // Set by load_model once the model has been handed over for drawing.
   uint8_t prepared = 0;
 };
+
+// Deletes the GL names of a model (buffers; the texture too when
+// `with_texture`), when a context is current.
+void release_model_gpu(ModelGpu& gpu, bool with_texture);
 
 // Mesh slots 0..kModelSlotCount-1; the load command ends the program with
 // error 9 for any other number.
@@ -39,6 +72,7 @@ class ModelStore {
   MeshObject* mesh(int slot);
   // The record when the slot has one, else null.
   const MeshObject* find(int slot) const;
+  MeshObject* find(int slot);
   // Empties a slot.
   void release(int slot);
 

@@ -3,6 +3,7 @@
 #include "core/engine_state.h"
 #include "core/opengl_vurivari.h"
 #include "gfx3d/matrix_math.h"
+#include "gfx3d/vurivari3d.h"
 #include "quarvel/graphics3d.h"
 
 namespace quarvel {
@@ -42,8 +43,9 @@ void world_to_screen(double x, double y, double z, double& screen_x, double& scr
   const float nx = c.x / c.w, ny = c.y / c.w, nz = c.z / c.w;
   screen_x = v.vx + (nx + 1.0f) * v.vw * 0.5f;
   // GL's window rows count from the bottom; screen rows from the top of
-  // the surface, wherever the viewport lies on it.
-  screen_y = static_cast<float>(g->surface_height) - (v.vy + v.vh * (ny + 1.0f) * 0.5f);
+  // the surface (or of the off-screen surface drawn into), wherever the
+  // viewport lies on it.
+  screen_y = static_cast<float>(view_target(*g).frame_height) - (v.vy + v.vh * (ny + 1.0f) * 0.5f);
   depth = (nz + 1.0f) * 0.5f;
 }
 
@@ -53,7 +55,7 @@ void screen_to_world(double screen_x, double screen_y, double depth, double& x, 
   const GlView v = read_view();
   if (v.vw == 0.0f || v.vh == 0.0f) return;
   // The exact inverse of world_to_screen.
-  const float gl_y = static_cast<float>(g->surface_height) - static_cast<float>(screen_y);
+  const float gl_y = static_cast<float>(view_target(*g).frame_height) - static_cast<float>(screen_y);
   mat4::Mat4 inverse;
   // A singular view (a degenerate camera, a flat projection) maps the
   // whole scene onto a plane: no screen position leads back to one point.

@@ -51,6 +51,10 @@ class ShaderSlots {
   void set_uniform(const char* name, float value);
 
   const ShaderSlot& slot(int n) const { return slots_[n]; }
+  // The program drawing now; 0 for the fixed-function pipeline.
+  uint32_t program_in_use() const {
+    return fixed_function_ || current_shader > kLastShaderSlot ? 0 : slots_[current_shader].program;
+  }
 
   // The slot last selected with use_shader.
   uint32_t current_shader = 0xFFFFFFFFu;

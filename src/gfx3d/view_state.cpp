@@ -8,6 +8,7 @@
 #include "gfx3d/matrix_math.h"
 #include "gfx3d/vurivari3d.h"
 #include "quarvel/graphics3d.h"
+#include "quarvel/runtime.h"
 #include "values/truncate.h"
 
 namespace quarvel {
@@ -27,18 +28,79 @@ void packed_to_rgb(int64_t colour, float rgb[3]) {
 
 }  // namespace
 
+ViewTarget view_target(const OpenGLVurivari& g) {
+  ViewTarget t;
+  t.frame_height = g.surface_height;
+  if (g.current_surface >= 0 && g.current_surface < OpenGLVurivari::kSurfaceCount) {
+    const OpenGLVurivari::ScreenSurface& surface = g.surfaces[g.current_surface];
+    t.in_surface = true;
+    t.width = g.slots.image_width[surface.slot];
+    t.height = g.slots.image_height[surface.slot];
+    if (surface.framebuffer_width > 0) {
+      // A framebuffer of its own: the picture from its lower-left corner.
+      t.frame_height = t.height;
+    } else {
+      // Drawn in the screen's top-left corner, then copied.
+      t.y = g.surface_height - t.height;
+    }
+    return t;
+  }
+  t.x = g.viewport_x;
+  t.y = g.surface_height - g.viewport_height - g.viewport_y;
+  t.width = g.viewport_width;
+  t.height = g.viewport_height;
+  return t;
+}
+
+namespace {
+
+// A view setting that cannot give a picture is reported once per run and
+// replaced.
+void report_view_once(bool& reported, const char* text) {
+  if (reported) return;
+  reported = true;
+  append_report_line(text);
+}
+
+}  // namespace
+
 void Vurivari3D::start_view(float near_value, float far_value, float fov) {
   OpenGLVurivari& g = *core_;
   g.flush_quads();
   end_shadow_pass();
+  static bool near_reported = false, far_reported = false, fov_reported = false;
+  if (!(near_value > 0.0f) || !std::isfinite(near_value)) {
+    report_view_once(near_reported, "start_3d_view: the near plane must lie beyond 0; 1 is used");
+    near_value = 1.0f;
+  }
+  if (!(far_value > near_value) || !std::isfinite(far_value)) {
+    report_view_once(far_reported, "start_3d_view: the far plane must lie beyond the near plane; near x 1000 is used");
+    far_value = near_value * 1000.0f;
+  }
+  if (fov == 0.0f || !std::isfinite(fov)) {
+    report_view_once(fov_reported, "start_3d_view: a field of view of 0 shows nothing; 60 degrees is used");
+    fov = 60.0f;
+  }
   near_plane = near_value;
   far_plane = far_value;
   cull_tangent = static_cast<float>(degrees_tan(std::min(static_cast<double>(fov) + 5.0, 89.0)));
 
-  glViewport(g.viewport_x, g.surface_height - g.viewport_height - g.viewport_y, g.viewport_width,
-             g.viewport_height);
+  const ViewTarget target = view_target(g);
+  glViewport(target.x, target.y, target.width, target.height);
+  if (target.in_surface) {
+    // A surface's depth (and stencil) start clear at every view.
+    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(target.x, target.y, target.width, target.height);
+    glDepthMask(GL_TRUE);
+    glStencilMask(~0u);
+    glClearDepth(1.0);
+    glClearStencil(0);
+    glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    if (!scissor) glDisable(GL_SCISSOR_TEST);
+  }
   const double aspect =
-      g.viewport_height != 0 ? static_cast<double>(g.viewport_width) / static_cast<double>(g.viewport_height) : 1.0;
+      target.height != 0 ? static_cast<double>(target.width) / static_cast<double>(target.height) : 1.0;
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   if (fov > 0) {

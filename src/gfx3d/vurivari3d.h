@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "gfx3d/model_store.h"
 #include "gfx3d/shader_slots.h"
@@ -30,6 +31,18 @@ struct TransformLevel {
   float start_matrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 };
 
+// Where a 3D view draws: its GL viewport (origin bottom-left) and the
+// height of the picture that screen rows count down from. On the screen
+// that is the game's viewport on the drawing surface; in an off-screen
+// surface the whole surface, whether it has a framebuffer of its own or is
+// drawn in the screen's top-left corner and copied.
+struct ViewTarget {
+  int x = 0, y = 0, width = 0, height = 0;
+  int frame_height = 0;
+  bool in_surface = false;
+};
+ViewTarget view_target(const OpenGLVurivari& core);
+
 class Vurivari3D {
  public:
   explicit Vurivari3D(OpenGLVurivari* core) : core_(core) {}
@@ -50,6 +63,18 @@ class Vurivari3D {
   // shaders.current_shader)
   ModelStore models;
   ShaderSlots shaders;
+
+  // ------------------------------------------------------ model drawing ---
+  // (model_drawing.cpp)
+  // Puts a loaded model's key frames into GL buffers (once).
+  void prepare_model(MeshObject& mesh);
+  // Draws mesh slot `slot` at key frame `frame` (fractions blend, any value
+  // wraps) with the current object transform; while the shadow pass is on,
+  // only its shadow volume goes into the stencil.
+  void draw_model(int slot, double frame);
+  // Gives the model the picture of a sprite slot (negative: none); false
+  // when the sprite slot holds no picture.
+  bool set_model_texture(MeshObject& mesh, int sprite_slot);
 
   // ---------------------------------------------- view, fog and lights ---
   // (view_state.cpp)
@@ -111,6 +136,11 @@ class Vurivari3D {
  private:
   void restart_level();
   void compute_level(TransformLevel& level);
+  // The shape data (kShapeFloats per vertex) of the picked frames: a
+  // frame's own data or the blend of two, made once per frame value.
+  const float* blended_shape(MeshObject& mesh, const FramePick& pick);
+  void draw_model_shadow(MeshObject& mesh, const FramePick& pick);
+  std::vector<float> volume_;  // the last shadow volume built
 
   OpenGLVurivari* core_;
 };
