@@ -277,6 +277,30 @@ void Vurivari3D::draw_model_shadow(MeshObject& m, const FramePick& pick) {
   glStencilOp(GL_KEEP, GL_DECR_WRAP, GL_KEEP);
   glDrawArrays(GL_TRIANGLES, 0, count);
   glPopMatrix();
+  // Where nothing was drawn the depth is still the cleared far value, and
+  // the volume's far end, held at that depth, counted there: no receiver,
+  // no shadow. A rectangle at the far plane passes the depth test exactly
+  // there and clears the count.
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_POLYGON_OFFSET_FILL);
+  glDepthFunc(GL_LEQUAL);
+  glStencilOp(GL_KEEP, GL_KEEP, GL_ZERO);
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glBegin(GL_QUADS);
+  glVertex3f(-1, -1, 1);
+  glVertex3f(1, -1, 1);
+  glVertex3f(1, 1, 1);
+  glVertex3f(-1, 1, 1);
+  glEnd();
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
 
   if (program && gl.glUseProgramObjectARB) gl.glUseProgramObjectARB(program);
   glPopClientAttrib();

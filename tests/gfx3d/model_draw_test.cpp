@@ -313,7 +313,10 @@ TEST_F(ModelDrawTest, ShadowOfAModelFallsOnTheGroundInItsShape) {
   // Caster: a red 4 x 4 square at height 10, lying flat.
   ASSERT_EQ(load_binary("caster.ddd", square_model(0x0000FF), 9), 1);
 
+  Frame plain;
   for (bool with_shadow : {false, true}) {
+    // A grey backdrop in 2D: no depth behind it.
+    draw_rect(0, 0, 320, 240, 0x404040);
     start_3d_view(1, 200, 60);
     set_camera(0, 40, 30, 0, 0, 0);
     draw_object(8, 0);
@@ -350,6 +353,23 @@ TEST_F(ModelDrawTest, ShadowOfAModelFallsOnTheGroundInItsShape) {
     }
     // The caster's own lit face is not in its shadow.
     EXPECT_EQ(f.at(static_cast<int>(caster_x), static_cast<int>(caster_y)), 0x0000FFu);
+    if (!with_shadow) {
+      plain = f;
+      continue;
+    }
+    // Only the ground darkens, to half; the shadow volume runs on past the
+    // ground's edge, where nothing was drawn to receive it.
+    int darkened = 0, elsewhere = 0;
+    for (size_t k = 0; k < f.pixels.size(); ++k) {
+      if (f.pixels[k] == plain.pixels[k]) continue;
+      if (plain.pixels[k] == 0xA0A0A0u && f.pixels[k] == 0x505050u) {
+        ++darkened;
+      } else {
+        ++elsewhere;
+      }
+    }
+    EXPECT_GT(darkened, 300);
+    EXPECT_EQ(elsewhere, 0);
   }
 }
 

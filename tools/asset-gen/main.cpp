@@ -2,13 +2,15 @@
 // Swarm into a directory, so that no binary asset lives in the source tree.
 //
 //   stoneswarm-assets [--preview] OUTDIR
+//   stoneswarm-assets --models OUTDIR
 //
 // Writes the pictures (24-bit bitmaps), the fonts, the sound effects (16-bit
 // PCM waves), the title music (MP3), the desktop icon "icon.png" (not a
 // game asset: the install puts it where desktops look for icons) and, only
 // when it is missing, the highscore file "hc.txt". With --preview it also
 // writes "preview.png", a contact sheet of everything with mock-ups of the
-// game's screens.
+// game's screens. With --models it writes only the 3D models of the
+// examples ("rock.ddd", "craft.ddd", "pad.ddd").
 // Exit codes: 0 done, 1 a file could not be written, 2 misuse.
 #include <cstdio>
 #include <cstring>
@@ -18,6 +20,7 @@
 
 #include "audio.h"
 #include "fonts.h"
+#include "models.h"
 #include "gfx2d/formats/image_writers.h"
 #include "pictures.h"
 #include "preview.h"
@@ -36,11 +39,14 @@ bool report(bool ok, const std::string& path) {
 
 int main(int argc, char** argv) {
   bool preview = false;
+  bool models = false;
   std::string out_dir;
   bool misuse = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--preview") == 0) {
       preview = true;
+    } else if (std::strcmp(argv[i], "--models") == 0) {
+      models = true;
     } else if (out_dir.empty() && argv[i][0] != '-' && argv[i][0] != '\0') {
       out_dir = argv[i];
     } else {
@@ -48,13 +54,14 @@ int main(int argc, char** argv) {
     }
   }
   if (misuse || out_dir.empty()) {
-    std::fprintf(stderr, "usage: stoneswarm-assets [--preview] OUTDIR\n");
+    std::fprintf(stderr, "usage: stoneswarm-assets [--preview] OUTDIR\n       stoneswarm-assets --models OUTDIR\n");
     return 2;
   }
   std::error_code ec;
   fs::create_directories(out_dir, ec);
   const fs::path dir(out_dir);
   auto path = [&](const char* name) { return (dir / name).string(); };
+  if (models) return report(write_models(out_dir), out_dir) ? 0 : 1;
   bool ok = true;
 
   Assets a;
