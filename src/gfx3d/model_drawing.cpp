@@ -51,15 +51,18 @@ const void* at_offset(size_t bytes) { return reinterpret_cast<const void*>(bytes
 void release_model_gpu(ModelGpu& gpu, bool with_texture) {
   if (context_current()) {
     if (gl.glDeleteBuffersARB) {
-      const GLuint names[3] = {gpu.shape_buffer, gpu.attribute_buffer, gpu.blend_buffer};
-      gl.glDeleteBuffersARB(3, names);
+      const GLuint names[2] = {gpu.attribute_buffer, gpu.blend_buffer};
+      gl.glDeleteBuffersARB(2, names);
+      if (!gpu.frame_buffers.empty())
+        gl.glDeleteBuffersARB(static_cast<GLsizei>(gpu.frame_buffers.size()), gpu.frame_buffers.data());
     }
     if (with_texture && gpu.texture) {
       const GLuint name = gpu.texture;
       glDeleteTextures(1, &name);
     }
   }
-  gpu.shape_buffer = gpu.attribute_buffer = gpu.blend_buffer = 0;
+  std::vector<uint32_t>().swap(gpu.frame_buffers);
+  gpu.attribute_buffer = gpu.blend_buffer = 0;
   if (with_texture) gpu.texture = 0;
   gpu.uploaded = false;
   gpu.blend_key = FramePick{0, 0, -1.0f};
@@ -71,14 +74,19 @@ void Vurivari3D::prepare_model(MeshObject& m) {
   m.gpu.uploaded = true;
   if (!buffer_objects()) return;  // drawn from client memory
   core_->flush_quads();
-  GLuint names[3] = {0, 0, 0};
-  gl.glGenBuffersARB(3, names);
-  m.gpu.shape_buffer = names[0];
-  m.gpu.attribute_buffer = names[1];
-  m.gpu.blend_buffer = names[2];
-  gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, m.gpu.shape_buffer);
-  gl.glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(m.mesh.shape.size() * sizeof(float)),
-                     m.mesh.shape.data(), GL_STATIC_DRAW_ARB);
+  GLuint names[2] = {0, 0};
+  gl.glGenBuffersARB(2, names);
+  m.gpu.attribute_buffer = names[0];
+  m.gpu.blend_buffer = names[1];
+  // A buffer of its own for each key frame.
+  m.gpu.frame_buffers.assign(m.mesh.frame_count, 0);
+  gl.glGenBuffersARB(static_cast<GLsizei>(m.gpu.frame_buffers.size()), m.gpu.frame_buffers.data());
+  const size_t frame_bytes = m.mesh.vertex_count * DrawMesh::kShapeFloats * sizeof(float);
+  for (size_t f = 0; f < m.mesh.frame_count; ++f) {
+    gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, m.gpu.frame_buffers[f]);
+    gl.glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(frame_bytes), m.mesh.frame_shape(f),
+                       GL_STATIC_DRAW_ARB);
+  }
   // Texture coordinates and colours; the colours' alpha follows the alpha
   // value and is written at the first drawing.
   const size_t texcoord_bytes = m.mesh.texcoords.size() * sizeof(float);
@@ -125,7 +133,7 @@ void Vurivari3D::draw_model(int slot, double frame) {
   }
   DrawMesh& mesh = m->mesh;
   if (mesh.lit_count + mesh.unlit_count == 0) return;  // shadow proxies only
-  const bool buffers = m->gpu.shape_buffer != 0;
+  const bool buffers = !m->gpu.frame_buffers.empty();
 
   // Colours carry the alpha value of the moment, as sprites do.
   const uint8_t alpha = alpha_byte(g.alpha_value);
@@ -142,63 +150,84 @@ void Vurivari3D::draw_model(int slot, double frame) {
   }
   const float* shape = blended_shape(*m, pick);
 
-  glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TEXTURE_BIT | GL_LIGHTING_BIT);
-  glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+  // State is changed only where the model needs it and put back after, so
+  // that a hundred models in a row cost the driver little: no attribute
+  // stack, no texture switches for untextured models.
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
   apply_object_transform();
-  // Scaled and blended normals come back to unit length.
+  // Scaled and blended normals come back to unit length; it stays on for
+  // the rest of the 3D frame.
   glEnable(GL_NORMALIZE);
 
-  if (gl.glActiveTextureARB) {
+  const bool textured = m->gpu.texture != 0;
+  const bool second_unit = gl.glActiveTextureARB && g.second_slot >= 0 && g.current_slot >= 0;
+  if (second_unit) {
     gl.glActiveTextureARB(GL_TEXTURE1_ARB);
     glDisable(GL_TEXTURE_2D);
     gl.glActiveTextureARB(GL_TEXTURE0_ARB);
   }
   if (gl.glClientActiveTextureARB) gl.glClientActiveTextureARB(GL_TEXTURE0_ARB);
-  const bool textured = m->gpu.texture != 0;
+  const bool texturing_was_on = glIsEnabled(GL_TEXTURE_2D) == GL_TRUE;
   if (textured) {
     glBindTexture(GL_TEXTURE_2D, m->gpu.texture);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    glEnable(GL_TEXTURE_2D);
-  } else {
+    GLint env = 0;
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &env);
+    if (env != GL_MODULATE) glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    if (!texturing_was_on) glEnable(GL_TEXTURE_2D);
+  } else if (texturing_was_on) {
     glDisable(GL_TEXTURE_2D);
   }
 
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
   glEnableClientState(GL_COLOR_ARRAY);
-  if (textured) {
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  } else {
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-  }
+  if (textured) glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   const GLsizei stride = static_cast<GLsizei>(DrawMesh::kShapeFloats * sizeof(float));
   if (buffers) {
     const bool blended = pick.weight != 0.0f;
-    gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, blended ? m->gpu.blend_buffer : m->gpu.shape_buffer);
-    const size_t base = blended ? 0 : pick.first * mesh.vertex_count * stride;
-    glVertexPointer(3, GL_FLOAT, stride, at_offset(base));
-    glNormalPointer(GL_FLOAT, stride, at_offset(base + 3 * sizeof(float)));
+    gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, blended ? m->gpu.blend_buffer : m->gpu.frame_buffers[pick.first]);
+    glVertexPointer(3, GL_FLOAT, stride, at_offset(0));
+    glNormalPointer(GL_FLOAT, stride, at_offset(3 * sizeof(float)));
     gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, m->gpu.attribute_buffer);
-    glTexCoordPointer(2, GL_FLOAT, 0, at_offset(0));
+    if (textured) glTexCoordPointer(2, GL_FLOAT, 0, at_offset(0));
     glColorPointer(4, GL_UNSIGNED_BYTE, 0, at_offset(mesh.texcoords.size() * sizeof(float)));
   } else {
     glVertexPointer(3, GL_FLOAT, stride, shape);
     glNormalPointer(GL_FLOAT, stride, shape + 3);
-    glTexCoordPointer(2, GL_FLOAT, 0, mesh.texcoords.data());
+    if (textured) glTexCoordPointer(2, GL_FLOAT, 0, mesh.texcoords.data());
     glColorPointer(4, GL_UNSIGNED_BYTE, 0, mesh.colours.data());
   }
   if (mesh.lit_count > 0) glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(mesh.lit_count));
   if (mesh.unlit_count > 0) {
-    glDisable(GL_LIGHTING);
+    const bool lighting = glIsEnabled(GL_LIGHTING) == GL_TRUE;
+    if (lighting) glDisable(GL_LIGHTING);
     glDrawArrays(GL_TRIANGLES, static_cast<GLint>(mesh.lit_count), static_cast<GLsizei>(mesh.unlit_count));
+    if (lighting) glEnable(GL_LIGHTING);
   }
-  if (buffers) gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
 
+  if (buffers) gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+  if (textured) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  glDisableClientState(GL_COLOR_ARRAY);
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  if (textured) {
+    if (!texturing_was_on) glDisable(GL_TEXTURE_2D);
+    // The slot bound for 2D drawing is bound again at its next use.
+    g.current_slot = -1;
+  } else if (texturing_was_on) {
+    glEnable(GL_TEXTURE_2D);
+  }
+  if (second_unit) {
+    gl.glActiveTextureARB(GL_TEXTURE1_ARB);
+    glEnable(GL_TEXTURE_2D);
+    gl.glActiveTextureARB(GL_TEXTURE0_ARB);
+  }
+  // A colour array leaves the current colour undefined: the alpha value
+  // again, as the 3D view sets it.
+  const float a = g.alpha_value;
+  glColor4f(a, a, a, a);
   glPopMatrix();
-  glPopClientAttrib();
-  glPopAttrib();
 }
 
 void Vurivari3D::draw_model_shadow(MeshObject& m, const FramePick& pick) {

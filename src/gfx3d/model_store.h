@@ -21,7 +21,7 @@ namespace quarvel {
 // What a model keeps on the GL side (names 0: none). Made when the model is
 // loaded (or at its first drawing when no context was current then).
 struct ModelGpu {
-  uint32_t shape_buffer = 0;      // every key frame's positions and normals
+  std::vector<uint32_t> frame_buffers;  // each key frame's positions and normals
   uint32_t attribute_buffer = 0;  // texture coordinates, then colours
   uint32_t blend_buffer = 0;      // the last blended frame, streamed
   uint32_t texture = 0;           // the picture given by set_object_texture
