@@ -50,17 +50,23 @@ int main(int argc, char** argv) {
     const double angle = frame * 0.5;
     start_3d_view(1, 200, 60);
     set_3d_fog(0x201010, 0, 20, 70);
-    set_3d_light(0, 0xFFE0C0, 30, 40, 30, 0, 0, 0, 0);
+    // A warm headlight: all six coordinates 0 make a directional light from
+    // the viewer (+z before set_camera). The cut-off must not be 0, which
+    // switches a light off; up to 90 makes a spot, 180 a directional light
+    // along (dx, dy, dz), anything else a lamp at (x, y, z).
+    set_3d_light(0, 0xFFE0C0, 0, 0, 0, 0, 0, 0, 1);
     set_camera(sin_degrees(angle) * 40, 18, cos_degrees(angle) * 40, 0, 0, 0);
+    // The lit stones first: the markers below leave colour tracking off,
+    // and lit drawing after them would keep the last marker's colour.
+    for (int i = 0; i < 12; ++i) {
+      const double a = i * 30 + frame;
+      draw_billboard_sprite(1, sin_degrees(a) * 16, 2 + sin_degrees(frame * 3 + i * 40), cos_degrees(a) * 16, 0.15);
+    }
     for (int i = -20; i <= 20; i += 4) {
       draw_3d_line(i, 0, -20, i, 0, 20, 1, 0x406040);
       draw_3d_line(-20, 0, i, 20, 0, i, 1, 0x406040);
     }
     draw_3d_axes(0, 0.05, 0);
-    for (int i = 0; i < 12; ++i) {
-      const double a = i * 30 + frame;
-      draw_billboard_sprite(1, sin_degrees(a) * 16, 2 + sin_degrees(frame * 3 + i * 40), cos_degrees(a) * 16, 0.15);
-    }
     print_text_3d("QUARVEL", -12, 10, 0, 0.4);
     double sx = 0, sy = 0, depth = 0;
     world_to_screen(0, 0, 0, sx, sy, depth);

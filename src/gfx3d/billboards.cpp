@@ -75,6 +75,8 @@ void OpenGLVurivari::draw_billboard(int slot, float x, float y, float z, float s
     corners[3][k] = P[k] - A[k] + B[k];
   }
   if (text_vertices_.size() < 4 * 5) text_vertices_.resize(4 * 5);
+  // Lit as a surface facing the camera.
+  glNormal3f(m[2], m[6], m[10]);
   float* v = text_vertices_.data();
   put_vertex(v, corners[0], 0, 0);
   put_vertex(v, corners[1], sw, 0);

@@ -179,6 +179,14 @@ void Vurivari3D::draw_model(int slot, double frame) {
     glDisable(GL_TEXTURE_2D);
   }
 
+  // The vertex colours are the material, ambient and diffuse alike, also
+  // after markers (which leave colour tracking off).
+  const bool colour_material_was_on = glIsEnabled(GL_COLOR_MATERIAL) == GL_TRUE;
+  GLint colour_material_mode = GL_AMBIENT_AND_DIFFUSE;
+  glGetIntegerv(GL_COLOR_MATERIAL_PARAMETER, &colour_material_mode);
+  if (colour_material_mode != GL_AMBIENT_AND_DIFFUSE) glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+  if (!colour_material_was_on) glEnable(GL_COLOR_MATERIAL);
+
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
   glEnableClientState(GL_COLOR_ARRAY);
@@ -227,6 +235,9 @@ void Vurivari3D::draw_model(int slot, double frame) {
   // again, as the 3D view sets it.
   const float a = g.alpha_value;
   glColor4f(a, a, a, a);
+  if (colour_material_mode != GL_AMBIENT_AND_DIFFUSE)
+    glColorMaterial(GL_FRONT_AND_BACK, static_cast<GLenum>(colour_material_mode));
+  if (!colour_material_was_on) glDisable(GL_COLOR_MATERIAL);
   glPopMatrix();
 }
 

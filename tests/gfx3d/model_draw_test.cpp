@@ -232,6 +232,9 @@ TEST_F(ModelDrawTest, DirectionalPointAndSpotLightsAndFog) {
   // away from it (seen from behind) is dark.
   start_3d_view(1, 100, 60);
   set_3d_light(0, 0xFFFFFF, 0, 0, 0, 0, 0, -1, 180);
+  // A blue marker first: markers leave colour tracking off, and the
+  // models must still wear their own colours.
+  draw_3d_point(0, 0, -50, 1, 0xFF0000);
   move_object(-3, 0, -10);
   draw_object(7, 0);
   move_object(3, 0, -10);
