@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "core/engine_state.h"
+#include "core/frame_pacer.h"
 #include "core/opengl_vurivari.h"
 #include "core/window_events.h"
 #include "gfx2d/draw_state.h"
@@ -12,11 +13,15 @@
 namespace quarvel {
 
 namespace {
-// The frame wait sleeps while more than this many milliseconds remain and
-// spins for the rest, which keeps the grid exact without burning a core.
-constexpr double kSpinMarginMs = 1.5;
 // Longest single sleep, so that window events keep flowing while waiting.
 constexpr double kLongestSleepMs = 4.0;
+// The frame wait sleeps to an absolute deadline the pacer's margin before
+// the grid point and spins for the rest, which keeps the grid exact at a
+// few percent of a core.
+FramePacer& frame_pacer() {
+  static FramePacer pacer;
+  return pacer;
+}
 }  // namespace
 
 double now_ms() { return platform::now_ms(); }
@@ -82,6 +87,7 @@ double OpenGLVurivari::present_frame() {
 
   double t0 = now_ms();
   double now;
+  bool slept = false;
   platform::Event event;
   for (;;) {
     if (platform::next_event(event)) {
@@ -90,11 +96,16 @@ double OpenGLVurivari::present_frame() {
     }
     now = now_ms();
     if (now > next_frame_ms) break;
-    double remaining = next_frame_ms - now;
-    if (remaining > kSpinMarginMs) {
-      platform::sleep_until_ms(now + std::min(remaining - kSpinMarginMs, kLongestSleepMs));
+    const double wake = std::min(next_frame_ms - frame_pacer().margin_ms(), now + kLongestSleepMs);
+    if (wake > now) {
+      platform::sleep_until_ms(wake);
+      frame_pacer().sleep_ended(now_ms() - wake);
+      slept = true;
     }
   }
+  // Only a frame the wait itself made late teaches the pacer anything; a
+  // game that came late on its own had nothing to wait for.
+  if (slept && frame_interval_ms > 0) frame_pacer().frame_done(now - next_frame_ms);
   next_frame_ms += frame_interval_ms;
   if (frame_interval_ms > 0) {
     // A late frame is shown at once; the grid points it missed are dropped.
