@@ -108,6 +108,14 @@ void BM_QuarvelDrawSprite(benchmark::State& state) {
       benchmark::Counter(static_cast<double>(state.iterations()) * kSpritesPerFrame, benchmark::Counter::kIsRate);
 }
 
+// The fixed cost of a frame: show_screen with nothing drawn (presenting,
+// clearing, the background and the next frame's 2D state).
+void BM_QuarvelEmptyFrame(benchmark::State& state) {
+  start_quarvel();
+  for (auto _ : state) quarvel::show_screen();
+  state.counters["frames_per_s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
 void BM_PlainGlBeginEndPerQuad(benchmark::State& state) {
   start_quarvel();
   const auto& pos = positions();
@@ -181,6 +189,7 @@ void BM_SdlRendererBatched(benchmark::State& state) {
 
 }  // namespace
 
+BENCHMARK(BM_QuarvelEmptyFrame)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_QuarvelDrawSprite)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_SdlRendererBatched)->Arg(0)->Arg(1)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_PlainGlBeginEndPerQuad)->UseRealTime()->MinTime(2.0);
