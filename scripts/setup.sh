@@ -10,6 +10,7 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg libmp3lame-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool
+  python3
 )
 
 missing=()
