@@ -91,4 +91,19 @@ double get_pixel(double x, double y);
 void get_screen_size(double& width, double& height);
 void set_viewport(double x, double y, double width, double height);
 
+// --------------------------------------------------------------- colours ---
+
+// Packs red, green and blue (each 0..255, rounded and clamped) into a
+// colour value 0x00BBGGRR: rgb(255, 0, 0) is red (255), not blue.
+double rgb(double red, double green, double blue);
+// The red, green and blue parts (0..255) of a packed colour.
+double colour_red(double colour);
+double colour_green(double colour);
+double colour_blue(double colour);
+// Text from print_text, print_number and print_text_3d is drawn in this
+// colour: the font picture's colours are multiplied by it, so white (the
+// default, also for -1) leaves them as they are and a white font takes the
+// colour exactly. It stays until changed.
+void set_text_colour(double colour);
+
 }  // namespace quarvel

@@ -15,7 +15,17 @@ namespace {
 
 int clamp_font(double n) { return std::clamp<int32_t>(truncate_to_int32(n), 0, kFontCount - 1); }
 
+// The colour text is drawn in (set_text_colour); white draws the font as
+// it is.
+constexpr uint32_t kWhite = 0xFFFFFF;
+uint32_t text_colour = kWhite;
+
 }  // namespace
+
+void set_text_colour(double colour) {
+  const int64_t value = std::isfinite(colour) ? truncate_to_int64(colour) : -1;
+  text_colour = value < 0 ? kWhite : static_cast<uint32_t>(value & 0xFFFFFF);
+}
 
 void OpenGLVurivari::print_string(int font, const char* text, uint32_t length, float x, float y, float z) {
   if (length == 0 || font < 0 || font >= kFontCount) return;
@@ -51,7 +61,14 @@ void OpenGLVurivari::print_string(int font, const char* text, uint32_t length, f
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glTexCoordPointer(2, GL_FLOAT, 5 * sizeof(float), text_vertices_.data() + 3);
   }
+  const float a = alpha_value;
+  if (text_colour != kWhite) {
+    glColor4f(a * static_cast<float>(text_colour & 0xFF) / 255.0f,
+              a * static_cast<float>((text_colour >> 8) & 0xFF) / 255.0f,
+              a * static_cast<float>((text_colour >> 16) & 0xFF) / 255.0f, a);
+  }
   glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(length * 4));
+  if (text_colour != kWhite) glColor4f(a, a, a, a);
   glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);
 }

@@ -37,6 +37,32 @@ TEST_F(RuntimeTest, BuiltInFontPrintsEightByEightCells) {
   EXPECT_EQ(get_pixel(12, 28), 0);
 }
 
+TEST_F(RuntimeTest, TextColourTintsTheFontAndWhiteLeavesItAsItIs) {
+  load_font(DynString(""), 0);
+  EXPECT_EQ(rgb(255, 0, 0), 255);  // red is the low byte
+  EXPECT_EQ(rgb(300, -5, 127.6), 255 + (128 << 16));
+  EXPECT_EQ(colour_blue(rgb(1, 2, 3)), 3);
+  EXPECT_EQ(colour_green(0x402020), 0x20);
+  EXPECT_EQ(colour_red(-1), 255);
+
+  set_text_colour(rgb(255, 128, 0));
+  print_text(DynString("H"), 10, 20);
+  set_text_colour(-1);
+  print_text(DynString("H"), 30, 20);
+  set_alpha_mode(-0.5);
+  set_text_colour(rgb(0, 0, 255));
+  print_text(DynString("H"), 50, 20);
+  set_text_colour(kWhite);
+  show_screen();
+  EXPECT_EQ(get_pixel(12, 21), rgb(255, 128, 0));
+  EXPECT_EQ(get_pixel(11, 21), rgb(8, 4, 0));  // the dark outline, tinted
+  EXPECT_EQ(get_pixel(32, 21), kWhite);
+  // In the half-transparent mode the tint is scaled as white text is
+  // (colour and alpha both by the alpha value: a quarter over black).
+  EXPECT_NEAR(colour_blue(get_pixel(52, 21)), 64, 1);
+  EXPECT_EQ(colour_red(get_pixel(52, 21)), 0);
+}
+
 TEST_F(RuntimeTest, TextStartsAtTheNextWholePixel) {
   load_font(DynString(""), 0);
   print_text(DynString("H"), 3.4, 20);
