@@ -237,8 +237,7 @@ double http_get(const DynString& host, const DynString& path, double port_number
         break;
       }
       char* next = nullptr;
-      if (code < 300 || code > 399 || curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &next) != CURLE_OK || !next)
-        break;
+      if (code < 300 || code > 399 || curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &next) != CURLE_OK || !next) break;
       if (hop == kMaxRedirects) break;
       std::string next_url = next;
       if (is_https(next_url)) {

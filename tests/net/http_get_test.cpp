@@ -42,9 +42,11 @@ struct Identity {
 // with the openssl tool (an EC key: quick to make).
 Identity make_identity(const std::string& name, const std::string& alt_names) {
   Identity id{temp_dir() + "/" + name + ".crt", temp_dir() + "/" + name + ".key"};
-  std::string command = "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2"
-                        " -subj /CN=" + name + " -addext subjectAltName=" + alt_names + " -keyout '" + id.key +
-                        "' -out '" + id.cert + "' >/dev/null 2>&1";
+  std::string command =
+      "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2"
+      " -subj /CN=" +
+      name + " -addext subjectAltName=" + alt_names + " -keyout '" + id.key + "' -out '" + id.cert +
+      "' >/dev/null 2>&1";
   if (std::system(command.c_str()) != 0) id.cert.clear();
   return id;
 }
@@ -157,6 +159,11 @@ class LoopbackServer {
 // A server that answers every connection with the same bytes.
 LoopbackServer::Script reply(const std::string& bytes) {
   return [bytes](Connection& c, int) { c.send(bytes); };
+}
+
+// A redirect that closes its connection, with an empty body.
+std::string redirect(const std::string& status, const std::string& location) {
+  return "HTTP/1.1 " + status + "\r\nConnection: close\r\nLocation: " + location + "\r\nContent-Length: 0\r\n\r\n";
 }
 
 std::string read_file(const std::string& path) {
@@ -316,8 +323,9 @@ TEST_F(HttpGetTest, FailuresLeaveTheFileAlone) {
 TEST_F(HttpGetTest, ChunkedAndCompressedBodiesAndBodiesCutShort) {
   const std::string text = "level pack: " + std::string(3000, 'x') + " end";
   {
-    LoopbackServer server(reply("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n"
-                                "5\r\nhello\r\n1;ext=1\r\n,\r\n6\r\n world\r\n0\r\n\r\n"));
+    LoopbackServer server(
+        reply("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n"
+              "5\r\nhello\r\n1;ext=1\r\n,\r\n6\r\n world\r\n0\r\n\r\n"));
     EXPECT_EQ(http_get("127.0.0.1", "/", server.port(), out.c_str()), 1);
     EXPECT_EQ(read_file(out), "hello, world");
   }
@@ -337,8 +345,8 @@ TEST_F(HttpGetTest, ChunkedAndCompressedBodiesAndBodiesCutShort) {
        {std::string("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly ten b"),
         std::string("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n6\r\n wor"),
         std::string("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n"),
-        "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " + std::to_string(packed.size()) +
-            "\r\n\r\n" + packed.substr(0, packed.size() / 2)}) {
+        "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " + std::to_string(packed.size()) + "\r\n\r\n" +
+            packed.substr(0, packed.size() / 2)}) {
     LoopbackServer server(reply(answer));
     EXPECT_EQ(http_get("127.0.0.1", "/", server.port(), out.c_str()), 0) << answer.substr(0, 60);
     expect_old();
@@ -349,11 +357,12 @@ TEST_F(HttpGetTest, ChunkedAndCompressedBodiesAndBodiesCutShort) {
 TEST_F(HttpGetTest, RedirectsAreFollowedUpToTen) {
   // Three hops on the same server, relative and absolute.
   {
-    LoopbackServer* self = nullptr;
+    std::atomic<LoopbackServer*> self{nullptr};
     LoopbackServer server(
         [&self](Connection& c, int i) {
-          if (i == 0) c.send("HTTP/1.1 301 Moved\r\nConnection: close\r\nLocation: /second\r\nContent-Length: 5\r\n\r\nmoved");
-          if (i == 1) c.send("HTTP/1.1 302 Found\r\nConnection: close\r\nLocation: " + url_of(*self) + "/third\r\nContent-Length: 0\r\n\r\n");
+          if (i == 0)
+            c.send("HTTP/1.1 301 Moved\r\nConnection: close\r\nLocation: /second\r\nContent-Length: 5\r\n\r\nmoved");
+          if (i == 1) c.send(redirect("302 Found", url_of(*self.load()) + "/third"));
           if (i == 2) c.send("HTTP/1.0 200 OK\r\n\r\narrived");
         },
         nullptr, 3);
@@ -370,7 +379,8 @@ TEST_F(HttpGetTest, RedirectsAreFollowedUpToTen) {
     LoopbackServer server(
         [hops](Connection& c, int i) {
           if (i < hops) {
-            c.send("HTTP/1.1 307 Again\r\nConnection: close\r\nLocation: /" + std::to_string(i + 1) + "\r\nContent-Length: 0\r\n\r\n");
+            c.send("HTTP/1.1 307 Again\r\nConnection: close\r\nLocation: /" + std::to_string(i + 1) +
+                   "\r\nContent-Length: 0\r\n\r\n");
           } else {
             c.send("HTTP/1.0 200 OK\r\n\r\nafter " + std::to_string(i));
           }
@@ -414,9 +424,8 @@ TEST_F(HttpsGetTest, DownloadsWithATrustedCertificate) {
   trust(good_);
   for (const char* host : {"https://localhost", "https://127.0.0.1"}) {
     std::string body = std::string("secret news via ") + host;
-    LoopbackServer server(reply("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
-                                "\r\n\r\n" + body),
-                          &good_);
+    LoopbackServer server(
+        reply("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body), &good_);
     EXPECT_EQ(http_get(host, "/news.txt", server.port(), out.c_str()), 1) << host;
     EXPECT_EQ(read_file(out), body);
   }
@@ -441,9 +450,9 @@ TEST_F(HttpsGetTest, CertificatesThatDoNotCheckOutAreRefused) {
     const Identity* trusted;  // nullptr: the system's store
     const char* why;
   };
-  for (const Case& c : {Case{&good_, &stranger_, "signed by nobody we trust"},
-                        Case{&good_, nullptr, "self-signed, system store"},
-                        Case{&other_name_, &other_name_, "trusted, but for another name"}}) {
+  for (const Case& c :
+       {Case{&good_, &stranger_, "signed by nobody we trust"}, Case{&good_, nullptr, "self-signed, system store"},
+        Case{&other_name_, &other_name_, "trusted, but for another name"}}) {
     if (c.trusted) {
       trust(*c.trusted);
     } else {
@@ -475,8 +484,7 @@ TEST_F(HttpsGetTest, RedirectsUpToHttpsButNeverBack) {
   // http -> https: followed.
   {
     LoopbackServer secure(reply("HTTP/1.0 200 OK\r\n\r\nsecure body"), &good_);
-    LoopbackServer plain(reply("HTTP/1.1 301 Moved\r\nConnection: close\r\nLocation: " + url_of(secure, "https://", "localhost") +
-                               "/x\r\nContent-Length: 0\r\n\r\n"));
+    LoopbackServer plain(reply(redirect("301 Moved", url_of(secure, "https://", "localhost") + "/x")));
     EXPECT_EQ(http_get("localhost", "/", plain.port(), out.c_str()), 1);
     EXPECT_EQ(read_file(out), "secure body");
   }
@@ -485,20 +493,16 @@ TEST_F(HttpsGetTest, RedirectsUpToHttpsButNeverBack) {
   keep_old();
   for (bool direct : {true, false}) {
     LoopbackServer plain(reply("HTTP/1.0 200 OK\r\n\r\ndowngraded"));
-    std::string back = "HTTP/1.1 302 Found\r\nConnection: close\r\nLocation: " + url_of(plain) + "/\r\nContent-Length: 0\r\n\r\n";
+    std::string back = redirect("302 Found", url_of(plain) + "/");
     LoopbackServer secure(
-        [&](Connection& c, int i) {
-          c.send(direct || i == 1 ? back : "HTTP/1.1 302 Found\r\nConnection: close\r\nLocation: /next\r\nContent-Length: 0\r\n\r\n");
-        },
-        &good_, 2);
+        [&](Connection& c, int i) { c.send(direct || i == 1 ? back : redirect("302 Found", "/next")); }, &good_, 2);
     EXPECT_EQ(http_get("https://localhost", "/", secure.port(), out.c_str()), 0) << direct;
     EXPECT_EQ(plain.accepted(), 0);
     expect_old();
   }
   // A redirect to another scheme altogether.
   {
-    LoopbackServer secure(reply("HTTP/1.1 302 Found\r\nConnection: close\r\nLocation: ftp://localhost/x\r\nContent-Length: 0\r\n\r\n"),
-                          &good_);
+    LoopbackServer secure(reply(redirect("302 Found", "ftp://localhost/x")), &good_);
     EXPECT_EQ(http_get("https://localhost", "/", secure.port(), out.c_str()), 0);
   }
   expect_old();

@@ -99,7 +99,8 @@ int flood(uint16_t port, long count) {
       case 3:  // length beyond 1024 or negative, in a full datagram
         size = 1041 + random() % 50;
         std::memcpy(d, "QVLN", 4);
-        put_i32(d + 5, (random() & 1) ? 1025 + static_cast<int32_t>(random() % 100000) : -1 - static_cast<int32_t>(random() % 1000));
+        put_i32(d + 5, (random() & 1) ? 1025 + static_cast<int32_t>(random() % 100000)
+                                      : -1 - static_cast<int32_t>(random() % 1000));
         break;
       case 4:  // stray datagrams at the listening port (never a connect)
         size = 1 + random() % 40;
@@ -112,7 +113,8 @@ int flood(uint16_t port, long count) {
       if (now_ms() > give_up) break;
       NLenum error = nlGetError();
       if (error == NL_CONNECTION_LOST || error == NL_CONNECTION_CLOSED) {
-        std::fprintf(stderr, "flood: connection %s, connecting again\n", error == NL_CONNECTION_LOST ? "lost" : "closed");
+        std::fprintf(stderr, "flood: connection %s, connecting again\n",
+                     error == NL_CONNECTION_LOST ? "lost" : "closed");
         nlClose(s);
         s = open_connection(host);
         if (s == NL_INVALID) break;
@@ -342,7 +344,8 @@ int main(int argc, char** argv) {
   if (argc >= 6 && std::strcmp(argv[1], "join") == 0) {
     return join(argv[2], argv[3], std::atoi(argv[4]), std::strcmp(argv[5], "crash") == 0);
   }
-  std::fprintf(stderr, "usage: net_peer flood PORT COUNT | join PORT NAME WAIT_MS normal|crash |"
-                       " hostile PORT FIRST LAST FLOOD\n");
+  std::fprintf(stderr,
+               "usage: net_peer flood PORT COUNT | join PORT NAME WAIT_MS normal|crash |"
+               " hostile PORT FIRST LAST FLOOD\n");
   return 1;
 }
