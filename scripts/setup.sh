@@ -7,6 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libsdl2-dev libsdl2-mixer-dev libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
   libpng-dev liblzo2-dev libx11-dev
+  libcurl4-openssl-dev libssl-dev zlib1g-dev openssl ca-certificates
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg libmp3lame-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool

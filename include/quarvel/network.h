@@ -50,12 +50,18 @@ double net_player_count();
 // The name of a player, "NO_DATA" when the host knows none.
 DynString net_player_name(const DynString& id);
 
-// Fetches http://host:port/path with one HTTP/1.0 GET and stores the body
-// in the file. 1 when the server answered with a 2xx status and closed the
-// connection after the body; the file is replaced only then. 0 on any
-// failure (unknown host, refused, no data for 30 seconds, no connection
-// within 10 seconds, an error status, a file that cannot be written); the
-// old file is left as it was. Blocks the calling thread for the transfer.
+// Fetches host/path with one GET and stores the body in the file. A host
+// written as "https://name" or "http://name" picks the scheme; a bare name
+// means HTTPS on port 443 and plain HTTP on any other port. HTTPS checks the
+// server's certificate against the system's CA store. Redirects are followed
+// (at most 10; never from HTTPS back to HTTP), chunked and compressed bodies
+// are taken, proxies come from the environment (http_proxy, https_proxy,
+// no_proxy). 1 when the final answer had a 2xx status and its body arrived
+// complete; the file is replaced only then. 0 on any failure (unknown host,
+// refused, a certificate that does not check out, no data for 30 seconds,
+// no connection within 10 seconds, an error status, a body cut short, a
+// file that cannot be written); the old file is left as it was. Blocks the
+// calling thread for the transfer.
 double http_get(const DynString& host, const DynString& path, double port, const DynString& file_name);
 
 }  // namespace quarvel

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "quarvel/number_text.h"
+#include "quarvel/runtime.h"
 #include "values/truncate.h"
 
 namespace quarvel {
@@ -68,6 +69,13 @@ size_t NetSession::table_size() {
   return n;
 }
 
+size_t NetSession::refused_messages() {
+  lock();
+  size_t n = refused_total_;
+  unlock();
+  return n;
+}
+
 // ------------------------------------------------------------- sending ---
 
 bool NetSession::send_message_on(NLsocket socket, const NetMessage& message) {
@@ -122,6 +130,8 @@ void NetSession::forget_players_locked() {
   replies_.clear();
   request_id_ = -1;
   is_host_ = false;
+  refusals_.clear();
+  refused_total_ = 0;
 }
 
 void NetSession::reset() {
@@ -412,12 +422,55 @@ NetPlayer* NetSession::table_entry(int32_t id) {
   return nullptr;
 }
 
+bool NetSession::admit_locked(const NetMessage& m, NLsocket origin, bool& report) {
+  bool admitted = false;
+  switch (m.type) {
+    case kNetRegister:
+      admitted = true;
+      break;
+    case kNetUser:
+    case kNetRemove:
+    case kNetCountRequest:
+    case kNetIdRequest:
+    case kNetNameRequest:
+    case kNetCheckRequest: {
+      const NetPlayer* p = table_entry(m.sender);
+      admitted = p && p->connection == origin;
+      break;
+    }
+    default:
+      break;  // assignments, replies and unknown types come from no client
+  }
+  if (admitted) return true;
+  ++refused_total_;
+  Refusals& r = refusals_[origin];
+  ++r.count;
+  report = !r.reported;
+  r.reported = true;
+  return false;
+}
+
+void NetSession::report_refusal(NLsocket origin, const NetMessage& m) {
+  NLaddress peer;
+  char where[kAddressTextSize] = "an unknown address";
+  if (nlGetRemoteAddr(origin, &peer)) nlAddrToString(&peer, where, sizeof where);
+  std::string line = "Network session: dropped a message from ";
+  line += where;
+  line += " (type " + std::to_string(m.type) + ", sender " + std::to_string(m.sender) +
+          ") that its connection may not send; later ones from it are dropped and only counted";
+  append_report_line(line.c_str());
+}
+
 void NetSession::route_on_host(std::vector<Outgoing>& out) {
-  auto reply_to = [&](const NetMessage& request, const NetMessage& reply) {
-    NetPlayer* requester = table_entry(request.sender);
-    if (requester) out.push_back(Outgoing{requester->connection, reply});
-  };
+  // Answers go back over the connection the request came from.
+  auto reply_to = [&](NLsocket origin, const NetMessage& reply) { out.push_back(Outgoing{origin, reply}); };
   for (auto it = incoming_.begin(); it != incoming_.end();) {
+    // What arrived on the host's own client socket is for its local
+    // players (delivered before) or its client handling (after).
+    if (it->origin == client_socket_ || it->origin == NL_INVALID) {
+      ++it;
+      continue;
+    }
     const NetMessage& m = it->message;
     if (m.type == kNetUser) {
       if (m.destination == -1) {
@@ -475,7 +528,7 @@ void NetSession::route_on_host(std::vector<Outgoing>& out) {
         for (const NetPlayer& p : player_table_)
           if (!p.hidden) ++count;
         reply.set_int(count);
-        reply_to(m, reply);
+        reply_to(it->origin, reply);
         break;
       }
       case kNetIdRequest: {
@@ -490,20 +543,20 @@ void NetSession::route_on_host(std::vector<Outgoing>& out) {
           }
         }
         reply.set_int(id);
-        reply_to(m, reply);
+        reply_to(it->origin, reply);
         break;
       }
       case kNetNameRequest: {
         NetPlayer* p = table_entry(m.payload_int());
         if (p && !p->name.empty()) {
           reply.set_text(p->name.c_str());
-          reply_to(m, reply);
+          reply_to(it->origin, reply);
         }
         break;
       }
       case kNetCheckRequest:
         reply.set_int(1);
-        reply_to(m, reply);
+        reply_to(it->origin, reply);
         break;
       default:
         ++it;  // other types stay
@@ -597,11 +650,14 @@ void NetSession::net_session_thread() {
             Queued q;
             if (accept_net_message(buffer, static_cast<size_t>(n), q.message)) {
               q.origin = s;
+              bool report = false;
               lock();
-              incoming_.push_back(std::move(q));
+              bool admitted = admit_locked(q.message, s, report);
+              if (admitted) incoming_.push_back(std::move(q));
               unlock();
+              if (report) report_refusal(s, q.message);
             }
-            continue;  // a malformed datagram is skipped
+            continue;  // a malformed or refused datagram is skipped
           }
           if (n < 0) {
             NLenum error = nlGetError();
@@ -616,6 +672,7 @@ void NetSession::net_session_thread() {
               }
               // Every player that came over this connection goes with it.
               lock();
+              refusals_.erase(s);
               for (auto p = player_table_.begin(); p != player_table_.end();) {
                 p = p->connection == s ? player_table_.erase(p) : std::next(p);
               }
@@ -650,10 +707,12 @@ void NetSession::net_session_thread() {
     unlock();
     for (const Outgoing& o : out) send_message_on(o.socket, o.message);
     lock();
-    // 7: replies and assigned ids.
+    // 7: replies and assigned ids, only as the host sent them.
     for (auto it = incoming_.begin(); it != incoming_.end();) {
       const NetMessage& m = it->message;
-      if (m.sender == 0 && m.type >= kNetCountRequest) {
+      if (it->origin != client_socket_ || client_socket_ == NL_INVALID) {
+        ++it;
+      } else if (m.sender == 0 && m.type >= kNetCountRequest) {
         replies_.push_back(m);
         it = incoming_.erase(it);
       } else if (m.sender == 0 && m.type == kNetAssignId) {

@@ -8,6 +8,13 @@
 // commands send directly and wait on the shared queues. The lock guards
 // every field and list below; nobody holds it while writing to a socket.
 //
+// The host trusts no client: a message that names a player as its sender
+// (a text, a removal, a request) is handled only when it came over the
+// connection that player registered over, and a request is answered on the
+// connection it came from. Assignments and replies are taken only from the
+// host's own connection. Everything else is dropped and counted, and the
+// first such message of a connection is written to the report file.
+//
 // The runtime keeps one NetSession for the whole run (EngineState::net);
 // several may live in one process (tests), each with its own thread.
 #pragma once
@@ -15,6 +22,7 @@
 #include <cstdint>
 #include <deque>
 #include <list>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -78,6 +86,8 @@ class NetSession {
   bool thread_running();
   bool is_host();
   size_t table_size();  // host's table, hidden players included
+  // Host: messages refused since the session started (all connections).
+  size_t refused_messages();
 
   // The port a text names: its number truncated toward zero, low 16 bits;
   // 0, negative or non-numeric (or 0 in the low 16 bits) gives 26000.
@@ -105,6 +115,12 @@ class NetSession {
   // Host routing of the incoming queue (lock held); collects the sends.
   void route_on_host(std::vector<Outgoing>& out);
   NetPlayer* table_entry(int32_t id);
+  // Host, lock held: whether a message that came over an accepted
+  // connection may be handled; a refusal is counted, and `report` is set
+  // for the first one of that connection.
+  bool admit_locked(const NetMessage& message, nl::NLsocket origin, bool& report);
+  // Writes the report line for a connection's first refused message.
+  static void report_refusal(nl::NLsocket origin, const NetMessage& message);
 
   void lock() { nl::nlMutexLock(&lock_); }
   void unlock() { nl::nlMutexUnlock(&lock_); }
@@ -124,6 +140,13 @@ class NetSession {
   std::deque<Queued> incoming_;
   std::deque<NetMessage> replies_;
   int32_t last_sender_ = 0;
+  // Host: refused messages per open connection, and in all.
+  struct Refusals {
+    size_t count = 0;
+    bool reported = false;
+  };
+  std::map<nl::NLsocket, Refusals> refusals_;
+  size_t refused_total_ = 0;
 
   nl::NLthread* thread_ = nullptr;  // touched by the commands' thread only
   bool holds_library_ = false;      // this session's nlInit is outstanding

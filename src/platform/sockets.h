@@ -111,6 +111,9 @@ NLint nlWrite(NLsocket socket, const void* buffer, NLint nbytes);
 // The socket's own address; a socket bound to every address reports the
 // loopback address (this machine) with its port.
 bool nlGetLocalAddr(NLsocket socket, NLaddress* address);
+// The address of the peer a connected socket talks to (for an accepted
+// unreliable connection: the client's); false when it has none.
+bool nlGetRemoteAddr(NLsocket socket, NLaddress* address);
 // The IPv4 addresses of the interfaces that are up, port 0; returns how
 // many were written (at most max).
 NLint nlGetAllLocalAddr(NLaddress* addresses, NLint max);

@@ -753,6 +753,24 @@ bool nlGetLocalAddr(NLsocket socket, NLaddress* address) {
   return true;
 }
 
+bool nlGetRemoteAddr(NLsocket socket, NLaddress* address) {
+  if (!address) return fail(NL_INVALID_ARGUMENT, false);
+  SocketPtr s = find_socket(socket);
+  if (!s) return false;
+  sockaddr_in peer{};
+  socklen_t len = sizeof peer;
+  {
+    std::lock_guard<std::mutex> guard(s->lock);
+    if (s->fd < 0 || ::getpeername(s->fd, reinterpret_cast<sockaddr*>(&peer), &len) != 0 ||
+        peer.sin_family != AF_INET)
+      return fail(NL_NOT_CONNECTED, false);
+  }
+  address->ip = ntohl(peer.sin_addr.s_addr);
+  address->port = ntohs(peer.sin_port);
+  address->valid = true;
+  return true;
+}
+
 NLint nlGetAllLocalAddr(NLaddress* addresses, NLint max) {
   if (!initialised()) return fail(NL_NOT_INITIALISED, 0);
   if (!addresses || max <= 0) return 0;

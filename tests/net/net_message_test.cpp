@@ -1,12 +1,11 @@
-// "QVLN" message acceptance and encoding, player blocks, and the scanning
-// of HTTP responses: pure functions over bytes.
+// "QVLN" message acceptance and encoding and player blocks: pure functions
+// over bytes.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "net/formats/http_response.h"
 #include "net/formats/net_message.h"
 
 namespace quarvel_test {
@@ -113,71 +112,6 @@ TEST(NetMessage, PlayerBlockKeepsAtMost127NameCharacters) {
   ASSERT_TRUE(decode_player_block(bytes, sizeof bytes, back));
   EXPECT_EQ(std::strlen(back.name), 127u);
   EXPECT_FALSE(decode_player_block(bytes, kNetPlayerBlockSize - 1, back));
-}
-
-// Feeds a response in the given chunk sizes; returns the body.
-std::string scan(const std::string& response, const std::vector<size_t>& chunks, HttpResponseScanner& scanner) {
-  std::string body;
-  size_t at = 0;
-  for (size_t i = 0; at < response.size(); ++i) {
-    size_t n = i < chunks.size() ? chunks[i] : response.size() - at;
-    if (n > response.size() - at) n = response.size() - at;
-    const uint8_t* p = reinterpret_cast<const uint8_t*>(response.data()) + at;
-    size_t start = scanner.feed(p, n);
-    body.append(reinterpret_cast<const char*>(p) + start, n - start);
-    at += n;
-  }
-  return body;
-}
-
-TEST(HttpResponse, HeaderEndsAtTwoLineFeedsWhateverTheChunks) {
-  const std::string crlf = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nbody\r\n\r\nmore";
-  const std::string lf = "HTTP/1.1 204 Nothing\nX: y\n\nbody\n\nmore";
-  for (const std::string& response : {crlf, lf}) {
-    // Every split point, including one right behind the header's end.
-    for (size_t split = 0; split <= response.size(); ++split) {
-      HttpResponseScanner scanner;
-      EXPECT_EQ(scan(response, {split}, scanner), "body" + response.substr(response.find("body") + 4)) << split;
-      EXPECT_TRUE(scanner.header_done());
-      EXPECT_TRUE(scanner.success());
-    }
-    // One byte at a time.
-    HttpResponseScanner scanner;
-    EXPECT_EQ(scan(response, std::vector<size_t>(response.size(), 1), scanner).substr(0, 4), "body");
-  }
-  // A carriage return between the line feeds does not break the pair;
-  // anything else does.
-  HttpResponseScanner cr;
-  EXPECT_EQ(scan("HTTP/1.0 200 OK\n\r\r\nX", {}, cr), "X");
-  HttpResponseScanner other;
-  EXPECT_EQ(scan("HTTP/1.0 200 OK\n \nX", {}, other), "");
-  EXPECT_FALSE(other.header_done());
-}
-
-TEST(HttpResponse, StatusLine) {
-  auto code = [](const std::string& head) {
-    HttpResponseScanner scanner;
-    scanner.feed(reinterpret_cast<const uint8_t*>(head.data()), head.size());
-    return scanner.status_code();
-  };
-  EXPECT_EQ(code("HTTP/1.0 200 OK\r\n"), 200);
-  EXPECT_EQ(code("HTTP/1.1 299\r\n"), 299);
-  EXPECT_EQ(code("HTTP/1.0 200 OK"), 200);  // closed before the line feed
-  EXPECT_EQ(code("HTTP/1.0 404 Not Found\r\n"), 404);
-  EXPECT_EQ(code("HTTP/1.0 2000 OK\r\n"), -1);
-  EXPECT_EQ(code("HTTP/1.0 20 OK\r\n"), -1);
-  EXPECT_EQ(code("http/1.0 200 OK\r\n"), -1);
-  EXPECT_EQ(code("<html>200</html>\n\n"), -1);
-  EXPECT_EQ(code(""), -1);
-  HttpResponseScanner scanner;
-  std::string head = "HTTP/1.0 200 OK\r\n";
-  scan(head, {4, 5, 1}, scanner);
-  EXPECT_TRUE(scanner.success());
-}
-
-TEST(HttpResponse, RequestText) {
-  EXPECT_EQ(http_request_text("example.org", "/news file.txt"),
-            "GET /news file.txt HTTP/1.0\r\nHost:example.org\r\nAccept: */*\r\nUser-Agent: Quarvel game\r\n\r\n");
 }
 
 }  // namespace

@@ -8,6 +8,16 @@
 //       "id <id>", broadcasts "hello from NAME", collects messages for
 //       WAIT_MS printing "msg <sender> <text>", then ends: normally (players
 //       announced gone) or by _exit without a word.
+//   net_peer hostile PORT FIRST LAST FLOOD
+//       opens two connections to the host at the message level and registers
+//       a player on each (prints "id <main> <second>"). Over the main one it
+//       sends one of each forgery in the name of every id FIRST..LAST but
+//       its own (texts, removals, requests, plus assignments and replies no
+//       client may send; prints "forged <count>"), one honest text to id
+//       FIRST ("from mallory"), then FLOOD forgeries as fast as it can. At
+//       the end it prints "own request answered" when its own request is
+//       still answered on its own connection, and "stray <n>": how many
+//       messages reached the second connection, which asked for nothing.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -20,6 +30,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <quarvel/network.h>
 
@@ -88,7 +99,8 @@ int flood(uint16_t port, long count) {
       case 3:  // length beyond 1024 or negative, in a full datagram
         size = 1041 + random() % 50;
         std::memcpy(d, "QVLN", 4);
-        put_i32(d + 5, (random() & 1) ? 1025 + static_cast<int32_t>(random() % 100000) : -1 - static_cast<int32_t>(random() % 1000));
+        put_i32(d + 5, (random() & 1) ? 1025 + static_cast<int32_t>(random() % 100000)
+                                      : -1 - static_cast<int32_t>(random() % 1000));
         break;
       case 4:  // stray datagrams at the listening port (never a connect)
         size = 1 + random() % 40;
@@ -101,7 +113,8 @@ int flood(uint16_t port, long count) {
       if (now_ms() > give_up) break;
       NLenum error = nlGetError();
       if (error == NL_CONNECTION_LOST || error == NL_CONNECTION_CLOSED) {
-        std::fprintf(stderr, "flood: connection %s, connecting again\n", error == NL_CONNECTION_LOST ? "lost" : "closed");
+        std::fprintf(stderr, "flood: connection %s, connecting again\n",
+                     error == NL_CONNECTION_LOST ? "lost" : "closed");
         nlClose(s);
         s = open_connection(host);
         if (s == NL_INVALID) break;
@@ -126,6 +139,167 @@ int flood(uint16_t port, long count) {
   nlClose(s);
   nlShutdown();
   std::printf("flooded %ld\n", sent);
+  return 0;
+}
+
+// ------------------------------------------------------------ hostile ---
+
+bool send_message(NLsocket s, const NetMessage& m) {
+  uint8_t bytes[kNetMaxDatagram];
+  size_t n = encode_net_message(m, bytes);
+  return nlWrite(s, bytes, static_cast<NLint>(n)) == static_cast<NLint>(n);
+}
+
+// The next message on the connection within timeout_ms; false when none.
+bool next_message(NLsocket s, NetMessage& m, double timeout_ms) {
+  double end = now_ms() + timeout_ms;
+  uint8_t buffer[kNetMaxDatagram];
+  while (now_ms() < end) {
+    NLint n = nlRead(s, buffer, sizeof buffer);
+    if (n > 0 && accept_net_message(buffer, static_cast<size_t>(n), m)) return true;
+    if (n <= 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
+}
+
+// Registers a player over the connection; its id, or -1.
+int32_t register_player(NLsocket s, const char* name) {
+  NetPlayerBlock block;
+  std::strncpy(block.name, name, kNetMaxNameLength);
+  uint8_t bytes[kNetPlayerBlockSize];
+  encode_player_block(block, bytes);
+  NetMessage m;
+  m.type = kNetRegister;
+  m.set_payload(bytes, sizeof bytes);
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    send_message(s, m);
+    NetMessage answer;
+    double end = now_ms() + 1000;
+    while (now_ms() < end && next_message(s, answer, end - now_ms()))
+      if (answer.type == kNetAssignId && answer.sender == 0) return answer.destination;
+  }
+  return -1;
+}
+
+// A connection check in the player's own name; true when answered.
+bool own_request(NLsocket s, int32_t id) {
+  NetMessage check;
+  check.type = kNetCheckRequest;
+  check.sender = id;
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    send_message(s, check);
+    NetMessage answer;
+    double end = now_ms() + 1000;
+    while (now_ms() < end && next_message(s, answer, end - now_ms()))
+      if (answer.type == kNetCheckRequest && answer.sender == 0 && answer.destination == id) return true;
+  }
+  return false;
+}
+
+// The forgeries in the name of a player: texts to everyone and to a
+// neighbour, a removal, the four requests.
+std::vector<NetMessage> forgeries_as(int32_t victim) {
+  std::vector<NetMessage> list;
+  NetMessage m;
+  m.sender = victim;
+  m.type = kNetUser;
+  m.destination = -1;
+  m.set_text("forged broadcast");
+  list.push_back(m);
+  m.destination = victim + 1;
+  m.set_text("forged text");
+  list.push_back(m);
+  m = NetMessage();
+  m.sender = victim;
+  m.type = kNetRemove;
+  list.push_back(m);
+  for (uint8_t type : {kNetCountRequest, kNetIdRequest, kNetNameRequest, kNetCheckRequest}) {
+    m = NetMessage();
+    m.type = type;
+    m.sender = victim;
+    m.set_int(type == kNetNameRequest ? victim : 0);
+    list.push_back(m);
+  }
+  return list;
+}
+
+// Messages only the host may send, and types nobody sends.
+std::vector<NetMessage> host_forgeries() {
+  std::vector<NetMessage> list;
+  NetMessage m;
+  m.type = kNetAssignId;  // an id for the host's next local player
+  m.destination = 4242;
+  list.push_back(m);
+  m = NetMessage();
+  m.type = kNetCountRequest;  // a reply for the host's next request
+  m.destination = 101;
+  m.set_int(77);
+  list.push_back(m);
+  for (uint8_t type : {uint8_t(0), uint8_t(200)}) {
+    m = NetMessage();
+    m.type = type;
+    m.sender = 101;
+    list.push_back(m);
+  }
+  return list;
+}
+
+int hostile(uint16_t port, int32_t first, int32_t last, long flood) {
+  nlInit();
+  NLaddress host;
+  nlGetAddrFromName("127.0.0.1", &host);
+  nlSetAddrPort(&host, port);
+  NLsocket main = open_connection(host), second = open_connection(host);
+  if (main == NL_INVALID || second == NL_INVALID) return 2;
+  int32_t me = register_player(main, "mallory");
+  int32_t other = register_player(second, "mallory's second");
+  std::printf("id %d %d\n", me, other);
+  std::fflush(stdout);
+  if (me < 0 || other < 0) return 3;
+  if (!own_request(main, me)) std::printf("own request not answered\n");
+
+  std::vector<NetMessage> all = host_forgeries();
+  for (int32_t victim = first; victim <= last; ++victim) {
+    if (victim == me) continue;
+    for (const NetMessage& m : forgeries_as(victim)) all.push_back(m);
+  }
+  long forged = 0;
+  for (const NetMessage& m : all) {
+    if (send_message(main, m)) ++forged;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  NetMessage honest;
+  honest.type = kNetUser;
+  honest.sender = me;
+  honest.destination = first;
+  honest.set_text("from mallory");
+  send_message(main, honest);
+  std::printf("forged %ld\n", forged);
+  std::fflush(stdout);
+
+  double give_up = now_ms() + 60000;
+  for (long i = 0; i < flood && now_ms() < give_up; ++i) {
+    if (!send_message(main, all[static_cast<size_t>(i) % all.size()])) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      continue;
+    }
+    if (i % 200 == 0) {  // keep the connection alive; let the host catch up a little
+      uint8_t sink[kNetMaxDatagram];
+      nlRead(main, sink, sizeof sink);
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+  }
+  // Whatever the flood left in the host's queue is worked off first.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  std::printf("%s\n", own_request(main, me) ? "own request answered" : "own request not answered");
+  int stray = 0;
+  NetMessage m;
+  while (next_message(second, m, 200)) ++stray;
+  std::printf("stray %d\n", stray);
+  std::fflush(stdout);
+  nlClose(main);
+  nlClose(second);
+  nlShutdown();
   return 0;
 }
 
@@ -163,9 +337,15 @@ int main(int argc, char** argv) {
   if (argc >= 4 && std::strcmp(argv[1], "flood") == 0) {
     return flood(static_cast<uint16_t>(std::atoi(argv[2])), std::atol(argv[3]));
   }
+  if (argc >= 6 && std::strcmp(argv[1], "hostile") == 0) {
+    return hostile(static_cast<uint16_t>(std::atoi(argv[2])), std::atoi(argv[3]), std::atoi(argv[4]),
+                   std::atol(argv[5]));
+  }
   if (argc >= 6 && std::strcmp(argv[1], "join") == 0) {
     return join(argv[2], argv[3], std::atoi(argv[4]), std::strcmp(argv[5], "crash") == 0);
   }
-  std::fprintf(stderr, "usage: net_peer flood PORT COUNT | join PORT NAME WAIT_MS normal|crash\n");
+  std::fprintf(stderr,
+               "usage: net_peer flood PORT COUNT | join PORT NAME WAIT_MS normal|crash |"
+               " hostile PORT FIRST LAST FLOOD\n");
   return 1;
 }
