@@ -53,28 +53,12 @@ void place_craft(double t) {
   rotate_object(-25, 0, 0, 1);
 }
 
-}  // namespace
+// From the command line.
+long frames = 0;
+std::string save_dir;
+bool shadows = true;
 
-int main(int argc, char** argv) {
-  set_command_line(argc, argv);
-  long frames = 0;
-  std::string save_dir;
-  bool shadows = true;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc) {
-      save_dir = argv[++i];
-    } else if (std::strcmp(argv[i], "--no-shadow") == 0) {
-      shadows = false;
-    } else {
-      frames = std::strtol(argv[i], nullptr, 10);
-    }
-  }
-  ProjectSettings& settings = project_settings();
-  settings.screen_width = 320;
-  settings.screen_height = 240;
-  settings.frame_rate = 60;
-  start_runtime(kShowNormal, "Quarvel 3D models");
-
+void scene() {
   paint_stone_picture();
   if (load_object("rock.ddd", kStone) == 0 || load_object("craft.ddd", kCraft) == 0 ||
       load_object("pad.ddd", kPad) == 0) {
@@ -127,5 +111,23 @@ int main(int argc, char** argv) {
       save_screen(DynString(name.c_str()));
     }
   }
-  end_program();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc) {
+      save_dir = argv[++i];
+    } else if (std::strcmp(argv[i], "--no-shadow") == 0) {
+      shadows = false;
+    } else {
+      frames = std::strtol(argv[i], nullptr, 10);
+    }
+  }
+  ProjectSettings& settings = project_settings();
+  settings.screen_width = 320;
+  settings.screen_height = 240;
+  settings.frame_rate = 60;
+  return run_game(argc, argv, "Quarvel 3D models", scene);
 }

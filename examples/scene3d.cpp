@@ -32,17 +32,10 @@ void make_stone_sprite(double slot) {
   set_transparency(0x8000FF);
 }
 
-}  // namespace
+// Frames to run before ending (0: until Escape), from the command line.
+long frames = 0;
 
-int main(int argc, char** argv) {
-  set_command_line(argc, argv);
-  ProjectSettings& settings = project_settings();
-  settings.screen_width = 320;
-  settings.screen_height = 240;
-  settings.frame_rate = 60;
-  start_runtime(kShowNormal, "Quarvel 3D scene");
-  const long frames = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 0;
-
+void scene() {
   make_stone_sprite(1);
   show_screen();
   for (long frame = 0; frames <= 0 || frame < frames; ++frame) {
@@ -75,5 +68,15 @@ int main(int argc, char** argv) {
     print_text("origin", sx + 4, sy + 4);
     show_screen();
   }
-  end_program();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  frames = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 0;
+  ProjectSettings& settings = project_settings();
+  settings.screen_width = 320;
+  settings.screen_height = 240;
+  settings.frame_rate = 60;
+  return run_game(argc, argv, "Quarvel 3D scene", scene);
 }

@@ -69,4 +69,18 @@ void debug_break(int position);
 DynString platform_info(const DynString& key);
 DynString get_command_line();
 
+// ---------------------------------------------------------- short entry ---
+
+// The whole entry of a game in one call: set_command_line, start_runtime
+// (a normal window with the title and the project settings of the moment),
+// reset_debug_position, the game function, end_program. Ends the process;
+// the int is there so that main can return it.
+//
+//   int main(int argc, char** argv) { return run_game(argc, argv, "Breakout", play); }
+int run_game(int argc, char** argv, const char* title, void (*game)());
+// 0: the runtime never shows a dialog box (the software-renderer warning
+// goes to the report file only), as QUARVEL_NO_DIALOGS=1 does; call it
+// before start_runtime. 1 (the default): dialogs as usual.
+void allow_dialogs(double on);
+
 }  // namespace quarvel
