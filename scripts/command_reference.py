@@ -60,24 +60,39 @@ def commands_of(path):
     depth = 0  # braces beyond the namespace's own
     pending = None  # a declaration spread over several lines
     in_namespace = False
+    adjacent = False  # the line before ended a declaration
+
+    def declare(text):
+        description = first_sentence(comment)
+        # A comment covers the run of declarations right below it (a
+        # family such as read_byte, read_word, ...): each declaration
+        # without a comment of its own right after another shares that
+        # one's.
+        if not description and not comment and adjacent and out:
+            description = out[-1][2]
+        out.append((section, text, description))
+
     for raw in lines:
         line = raw.strip()
         if pending is not None:
             pending += " " + line
             if ";" in line or "{" in line:
-                out.append((section, pending, first_sentence(comment)))
+                declare(pending)
                 comment = []
-                if "{" in line:
-                    depth += line.count("{") - line.count("}")
+                depth += line.count("{") - line.count("}")
                 pending = None
+                adjacent = True
             continue
+        was_adjacent, adjacent = adjacent, False
         if line.startswith("namespace quarvel"):
             in_namespace = True
             continue
         if not in_namespace:
             continue
         if depth > 0:
+            # The body of an inline command: the declaration's run goes on.
             depth += line.count("{") - line.count("}")
+            adjacent = was_adjacent
             continue
         match = SECTION.match(line)
         if match:
@@ -87,22 +102,20 @@ def commands_of(path):
         if line.startswith("//"):
             comment.append(line[2:])
             continue
-        if not line:
-            comment = []
-            continue
-        if line.startswith("}"):
+        if not line or line.startswith("}"):
             comment = []
             continue
         if SKIP.match(line) or line.startswith("constexpr") or "operator" in line.split("(")[0]:
             depth += line.count("{") - line.count("}")
             comment = []
             continue
-        if "(" in line and re.match(r"^[\w:<>,&*\s]+\b\w+\s*\(", line):
+        if "(" in line and re.match(r"^[\w:<>,&*\s\[\]]+\b\w+\s*\(", line):
+            adjacent = was_adjacent
             if ";" in line or "{" in line:
-                out.append((section, line, first_sentence(comment)))
+                declare(line)
                 depth += line.count("{") - line.count("}")
-                # A comment covers the declaration right below it only.
                 comment = []
+                adjacent = True
             else:
                 pending = line
             continue
@@ -111,9 +124,14 @@ def commands_of(path):
     return out
 
 
+def command_name(signature):
+    match = re.search(r"(\w+)\s*\(", signature)
+    return match.group(1) if match else ""
+
+
 def clean_signature(text):
     text = re.sub(r"\s+", " ", text)
-    text = text.split("{")[0]
+    text = text.split("{")[0].split(";")[0]
     text = text.rstrip(" ;")
     text = re.sub(r"^(inline|extern)\s+", "", text)
     text = text.replace("( ", "(").replace(" )", ")")

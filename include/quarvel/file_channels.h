@@ -25,6 +25,7 @@ namespace quarvel {
 // 1 when the file is open on the channel, 0 when it could not be opened
 // (the channel is closed then). A file open on the channel is closed first.
 double open_file(double channel, const DynString& file_name, double mode);
+// Closes the channel (nothing happens for a closed one).
 void close_file(double channel);
 // 1 once reads have consumed the size the file had when it was opened; a
 // channel opened for writing is always at its end.
@@ -39,6 +40,7 @@ void read_ieee(double channel, double& value);
 // Reads exactly count bytes; the text is the bytes before the first zero
 // byte. A count of 0 or less gives the empty text and touches no channel.
 void read_string(double channel, DynString& text, double count);
+// One line without its CR LF or LF.
 void read_line(double channel, DynString& text);
 // One line read as a number by its longest numeric prefix (0 if none).
 void read_number_line(double channel, double& value);
@@ -57,6 +59,7 @@ void write_number_line(double channel, double value);
 
 // Size in bytes; 0 when the file cannot be opened.
 double file_size(const DynString& file_name);
+// 1 when the file exists and can be opened for reading, else 0.
 double file_exists(const DynString& file_name);
 // 1 when the file was deleted, else 0.
 double delete_file(const DynString& file_name);

@@ -17,6 +17,7 @@ void load_sprite(const DynString& file_name, double slot);
 void load_bump_texture(const DynString& file_name, double slot);
 // Sets the transparent colour of sprites and fonts; -1: none.
 void set_transparency(double colour);
+// Draws the sprite at natural size with its top-left corner at (x, y).
 void draw_sprite(double slot, double x, double y);
 // A negative width or height mirrors.
 void stretch_sprite(double slot, double x, double y, double width, double height);
@@ -28,6 +29,7 @@ void rotate_zoom_sprite(double slot, double x, double y, double angle, double zo
 // 0: opaque; > 0: additive with that strength; < 0: translucent with that
 // opacity. Magnitudes above 1 count as 1.
 void set_alpha_mode(double value);
+// The picture size of a sprite slot in pixels (0, 0 when empty).
 void get_sprite_size(double slot, double& width, double& height);
 
 // ----------------------------------------------------------- backgrounds ---
@@ -37,6 +39,7 @@ void set_background(const DynString& file_name);
 // Cross-fades from the current screen to the picture over 1.5 seconds,
 // which then stays as the background. Returns 0 when the file is missing.
 double load_background(const DynString& file_name);
+// No background: every frame starts black.
 void clear_background();
 
 // ------------------------------------------------------------------ text ---
@@ -44,7 +47,9 @@ void clear_background();
 // Makes the font (0..31) current and loads the file into it; a file that
 // cannot be loaded installs the built-in 8 x 8 font instead.
 void load_font(const DynString& file_name, double font);
+// Makes a font slot (0..31) current without loading anything.
 void set_font(double font);
+// Prints with the current font, the first cell's top-left corner at (x, y).
 void print_text(const DynString& text, double x, double y);
 void print_number(double number, double x, double y);
 // Cell size of the current font.
@@ -79,16 +84,21 @@ void use_screen(double surface);
 void start_poly(double slot);
 // s and t are texel coordinates in the slot's picture, origin top-left.
 void poly_vector(double x, double y, double s, double t, double colour);
+// Draws the fan started with start_poly.
 void end_poly();
 
 // ------------------------------------------------------------ primitives ---
 
+// One pixel, a line and a filled rectangle in a packed colour.
 void set_pixel(double x, double y, double colour);
 void draw_line(double x1, double y1, double x2, double y2, double colour);
 void draw_rect(double x, double y, double width, double height, double colour);
 // Packed colour of a pixel of the presented frame.
 double get_pixel(double x, double y);
+// The drawing surface's size in pixels.
 void get_screen_size(double& width, double& height);
+// Limits drawing to a rectangle of the surface, whose top-left corner
+// becomes (0, 0); a width or height of 0 or less means the whole surface.
 void set_viewport(double x, double y, double width, double height);
 
 // --------------------------------------------------------------- colours ---

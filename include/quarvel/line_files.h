@@ -27,6 +27,8 @@ DynString get_file_line(const DynString& file_name, double line);
 // The line's number by its longest numeric prefix; 0 for "NO_DATA" and
 // "NO_FILE".
 double get_file_number(const DynString& file_name, double line);
+// Replaces the line (the file grows with empty lines to reach it); the
+// file is written at the latest when the program ends.
 void put_file_line(const DynString& file_name, double line, const DynString& text);
 // The number as text with up to 10 significant digits.
 void put_file_number(const DynString& file_name, double line, double value);

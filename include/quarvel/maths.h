@@ -7,6 +7,7 @@ namespace quarvel {
 // 180 / pi: degrees per radian.
 inline constexpr double kDegreesPerRadian = 57.29577951308232;
 
+// Sine, cosine and tangent of an angle in degrees.
 double sin_degrees(double x);
 double cos_degrees(double x);
 double tan_degrees(double x);
@@ -19,6 +20,7 @@ double atan2_degrees(double y, double x);
 
 // Not a number for negative x.
 double square_root(double x);
+// |x|, and base to the power of exponent.
 double absolute(double x);
 double power(double base, double exponent);
 // a and b truncated toward zero to 32-bit integers, the remainder with the

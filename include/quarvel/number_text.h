@@ -22,6 +22,7 @@ namespace quarvel {
 // more than 18 bytes including the terminator.
 inline constexpr size_t kNumberTextBuffer = 64;
 
+// The number's text: 10 significant digits, no trailing decimal point.
 DynString number_to_text(int v);
 DynString number_to_text(float v);
 DynString number_to_text(double v);

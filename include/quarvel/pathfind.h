@@ -36,6 +36,8 @@
 
 namespace quarvel {
 
+// The cells of a cheapest way from the start to the goal into path (n x 2:
+// x, y), start first; returns n (0 when there is none).
 double find_path(const NumberArray& map, NumberArray& path, double weight, double start_x, double start_y,
                  double goal_x, double goal_y);
 

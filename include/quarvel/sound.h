@@ -23,6 +23,7 @@ double load_sound(const DynString& file_name, double slot, double buffer_count);
 double play_sound(double slot, double pan, double volume);
 // 1 while the channel's buffer plays, else 0.
 double sound_playing(double channel);
+// Stops every playing sound effect.
 void stop_all_sounds();
 
 // -------------------------------------------------------------- music ---
@@ -30,6 +31,7 @@ void stop_all_sounds();
 // Starts a music file (MP3, OGG, WAV) looping in the background, replacing
 // any music before it. A file that cannot be found is ignored.
 void play_music(const DynString& file_name);
+// Stops the music.
 void stop_music();
 // 0 silences, 1 is normal volume; nothing happens without music.
 void set_music_volume(double volume);
