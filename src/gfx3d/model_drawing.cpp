@@ -273,15 +273,7 @@ void Vurivari3D::draw_model_shadow(MeshObject& m, const FramePick& pick) {
   glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
   const uint32_t program = shaders.program_in_use();
   if (program && gl.glUseProgramObjectARB) gl.glUseProgramObjectARB(0);
-  if (gl.glActiveTextureARB) {
-    gl.glActiveTextureARB(GL_TEXTURE1_ARB);
-    glDisable(GL_TEXTURE_2D);
-    gl.glActiveTextureARB(GL_TEXTURE0_ARB);
-  }
-  glDisable(GL_TEXTURE_2D);
-  glDisable(GL_LIGHTING);
-  glDisable(GL_FOG);
-  glDisable(GL_ALPHA_TEST);
+  plain_fragments();
   glDisable(GL_BLEND);
   glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
   glDepthMask(GL_FALSE);
@@ -325,22 +317,7 @@ void Vurivari3D::draw_model_shadow(MeshObject& m, const FramePick& pick) {
   glDisable(GL_POLYGON_OFFSET_FILL);
   glDepthFunc(GL_LEQUAL);
   glStencilOp(GL_KEEP, GL_KEEP, GL_ZERO);
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
-  glBegin(GL_QUADS);
-  glVertex3f(-1, -1, 1);
-  glVertex3f(1, -1, 1);
-  glVertex3f(1, 1, 1);
-  glVertex3f(-1, 1, 1);
-  glEnd();
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
+  draw_viewport_rectangle(1.0f);
 
   if (program && gl.glUseProgramObjectARB) gl.glUseProgramObjectARB(program);
   glPopClientAttrib();

@@ -282,6 +282,37 @@ void Vurivari3D::set_cull_mode(int mode) {
   glEnable(GL_CULL_FACE);
 }
 
+void plain_fragments() {
+  if (gl.glActiveTextureARB) {
+    gl.glActiveTextureARB(GL_TEXTURE1_ARB);
+    glDisable(GL_TEXTURE_2D);
+    gl.glActiveTextureARB(GL_TEXTURE0_ARB);
+  }
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_FOG);
+  glDisable(GL_ALPHA_TEST);
+}
+
+void draw_viewport_rectangle(float z) {
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glBegin(GL_QUADS);
+  glVertex3f(-1, -1, z);
+  glVertex3f(1, -1, z);
+  glVertex3f(1, 1, z);
+  glVertex3f(-1, 1, z);
+  glEnd();
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+}
+
 void Vurivari3D::start_shadow_pass() {
   if (shadow_pass_active) return;
   core_->flush_quads();
@@ -310,15 +341,7 @@ void Vurivari3D::end_shadow_pass() {
   // over the whole surface, at the near plane.
   glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT | GL_VIEWPORT_BIT | GL_DEPTH_BUFFER_BIT |
                GL_STENCIL_BUFFER_BIT);
-  if (gl.glActiveTextureARB) {
-    gl.glActiveTextureARB(GL_TEXTURE1_ARB);
-    glDisable(GL_TEXTURE_2D);
-    gl.glActiveTextureARB(GL_TEXTURE0_ARB);
-  }
-  glDisable(GL_TEXTURE_2D);
-  glDisable(GL_LIGHTING);
-  glDisable(GL_FOG);
-  glDisable(GL_ALPHA_TEST);
+  plain_fragments();
   glDisable(GL_CULL_FACE);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -331,23 +354,8 @@ void Vurivari3D::end_shadow_pass() {
   glStencilFunc(GL_NOTEQUAL, 0, ~0u);
   glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
   glViewport(0, 0, g.surface_width, g.surface_height);
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
   glColor4f(0, 0, 0, 0.5f);
-  glBegin(GL_QUADS);
-  glVertex3f(-1, -1, -1);
-  glVertex3f(1, -1, -1);
-  glVertex3f(1, 1, -1);
-  glVertex3f(-1, 1, -1);
-  glEnd();
-  glPopMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
+  draw_viewport_rectangle(-1.0f);
   glPopAttrib();
 
   glDisable(GL_STENCIL_TEST);

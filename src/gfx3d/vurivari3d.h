@@ -43,6 +43,14 @@ struct ViewTarget {
 };
 ViewTarget view_target(const OpenGLVurivari& core);
 
+// Switches off what colours fragments beyond a plain colour: texturing on
+// both units, lighting, fog and the alpha test.
+void plain_fragments();
+// A rectangle over the whole viewport at depth z of clip space (-1 the near
+// plane, 1 the far one), drawn with identity matrices; both matrices are
+// put back.
+void draw_viewport_rectangle(float z);
+
 class Vurivari3D {
  public:
   explicit Vurivari3D(OpenGLVurivari* core) : core_(core) {}

@@ -18,12 +18,12 @@ trap 'rm -rf "$work"' EXIT
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy QUARVEL_NO_DIALOGS=1 TMPDIR="$work"
 unset DISPLAY WAYLAND_DISPLAY
 
-passed=0 failed=0
-ok() { echo "ok:   $*"; passed=$((passed + 1)); }
-fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
+# shellcheck source=e2e_lib.sh
+. "$(dirname "$0")/e2e_lib.sh"
+PASSED=0 FAILED=0
 finish() {
-  echo "$passed passed, $failed failed"
-  [ "$failed" -eq 0 ]
+  echo "$PASSED passed, $FAILED failed"
+  [ "$FAILED" -eq 0 ]
   exit
 }
 check() {  # check DESCRIPTION COMMAND...
