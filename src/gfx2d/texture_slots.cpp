@@ -1,6 +1,7 @@
 // Texture slots: upload, loading, deletion, binding, alpha masks; and the
 // background layers built from tiles.
 #include "gfx2d/texture_slots.h"
+#include "gfx2d/collision_scan.h"
 
 #include <algorithm>
 #include <cstring>
@@ -207,6 +208,7 @@ const std::vector<uint8_t>* OpenGLVurivari::alpha_mask(int slot) {
     current_slot = -1;
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_ALPHA, GL_UNSIGNED_BYTE, mask.data());
+    make_mask_solid(mask.data(), mask.size());
   }
   return &mask;
 }
