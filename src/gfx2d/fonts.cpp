@@ -1,6 +1,7 @@
 // Bitmap fonts: 16 cells across, 8 or 16 rows, fixed pitch.
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "core/engine_state.h"
 #include "core/opengl_vurivari.h"
@@ -62,7 +63,9 @@ void load_font(const DynString& file_name, double font) {
   e.current_font = n;
   if (!e.gfx) return;
   DynString name = file_name;
-  if (resolve_asset_name(name) && e.gfx->load_font_image(n, name.c_str())) return;
+  std::string why = "not found";
+  if (resolve_asset_name(name) && e.gfx->load_font_image(n, name.c_str(), &why)) return;
+  report_failed_load("load_font", file_name.c_str(), (why + "; the built-in font is used").c_str());
   e.gfx->use_default_font(n);
 }
 

@@ -17,8 +17,10 @@ constexpr size_t kMaxFileNameLength = 1024;
 
 // Reads the whole file (either separator accepted). False, with `bytes`
 // empty, when the name is empty or too long, the file cannot be read, or it
-// holds more than max_bytes.
-bool read_file_bytes(const char* file_name, size_t max_bytes, std::vector<uint8_t>& bytes);
+// holds more than max_bytes. `why`, when given, receives the reason of a
+// failure: "not found", "too large", "cannot be read".
+bool read_file_bytes(const char* file_name, size_t max_bytes, std::vector<uint8_t>& bytes,
+                     const char** why = nullptr);
 
 // Files that appear complete or not at all are written by the platform's
 // one writer (see platform/host.h).

@@ -103,8 +103,8 @@ bool parse_wave(const uint8_t* bytes, size_t length, WaveSound& out, const char*
   }
 }
 
-bool read_sound_file(const char* file_name, std::vector<uint8_t>& bytes, size_t max_bytes) {
-  return read_file_bytes(file_name, max_bytes, bytes);
+bool read_sound_file(const char* file_name, std::vector<uint8_t>& bytes, size_t max_bytes, const char** why) {
+  return read_file_bytes(file_name, max_bytes, bytes, why);
 }
 
 }  // namespace quarvel

@@ -46,7 +46,8 @@ struct WaveSound {
 bool parse_wave(const uint8_t* bytes, size_t length, WaveSound& out, const char** why = nullptr);
 
 // Reads a whole file ('\' and '/' both separate directories). False when it
-// cannot be opened or read, or is larger than max_bytes.
-bool read_sound_file(const char* file_name, std::vector<uint8_t>& bytes, size_t max_bytes);
+// cannot be opened or read, or is larger than max_bytes (`why` tells which).
+bool read_sound_file(const char* file_name, std::vector<uint8_t>& bytes, size_t max_bytes,
+                     const char** why = nullptr);
 
 }  // namespace quarvel
