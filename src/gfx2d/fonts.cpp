@@ -6,6 +6,7 @@
 #include "core/engine_state.h"
 #include "core/opengl_vurivari.h"
 #include "files/media_pack.h"
+#include "gfx2d/draw_state.h"
 #include "quarvel/graphics.h"
 #include "quarvel/number_text.h"
 #include "values/truncate.h"
@@ -57,7 +58,9 @@ void OpenGLVurivari::print_string(int font, const char* text, uint32_t length, f
   glDisableClientState(GL_VERTEX_ARRAY);
 }
 
-void load_font(const DynString& file_name, double font) {
+namespace {
+
+void load_font_slot(const DynString& file_name, double font, bool report) {
   EngineState& e = engine();
   const int n = clamp_font(font);
   e.current_font = n;
@@ -65,9 +68,15 @@ void load_font(const DynString& file_name, double font) {
   DynString name = file_name;
   std::string why = "not found";
   if (resolve_asset_name(name) && e.gfx->load_font_image(n, name.c_str(), &why)) return;
-  report_failed_load("load_font", file_name.c_str(), (why + "; the built-in font is used").c_str());
+  if (report) report_failed_load("load_font", file_name.c_str(), (why + "; the built-in font is used").c_str());
   e.gfx->use_default_font(n);
 }
+
+}  // namespace
+
+void load_font(const DynString& file_name, double font) { load_font_slot(file_name, font, true); }
+
+void load_font_quietly(const DynString& file_name, double font) { load_font_slot(file_name, font, false); }
 
 void set_font(double font) { engine().current_font = clamp_font(font); }
 
