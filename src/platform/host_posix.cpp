@@ -211,7 +211,11 @@ SaveFile::SaveFile(const std::string& target) {
   // The new file has no name while it is written, so a crash at any moment
   // leaves nothing behind. File systems without unnamed files get a named
   // temporary, which the next save of the same file removes.
-  fd_ = open(dir_.empty() ? "." : dir_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+  // An unnamed file is named through /proc/self/fd, so it is used only
+  // where that can be done.
+  if (access("/proc/self/fd", X_OK) == 0) {
+    fd_ = open(dir_.empty() ? "." : dir_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+  }
   for (int attempt = 0; fd_ < 0 && attempt < 16; ++attempt) {
     temp_ = temp_name(dir_, base_);
     fd_ = open(temp_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
