@@ -5,7 +5,7 @@
 //    block align of that layout and a sample rate above 0;
 //  - its samples are a whole, non-empty number of frames lying inside the
 //    input;
-//  - a failed parse leaves the record empty.
+//  - a failed parse leaves the record empty and gives a reason.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,8 +23,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quarvel::WaveSound wave;
   wave.channels = 7;  // must be reset on failure
-  if (!quarvel::parse_wave(data, size, wave)) {
+  const char* why = nullptr;
+  if (!quarvel::parse_wave(data, size, wave, &why)) {
     FUZZ_CHECK(wave.samples == nullptr && wave.sample_bytes == 0 && wave.channels == 0);
+    FUZZ_CHECK(why != nullptr && why[0] != '\0');
     return 0;
   }
   FUZZ_CHECK(wave.channels == 1 || wave.channels == 2);
@@ -32,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(wave.block_align == wave.channels * wave.bits_per_sample / 8);
   FUZZ_CHECK(wave.sample_rate > 0);
   FUZZ_CHECK(wave.sample_bytes > 0 && wave.sample_bytes % static_cast<size_t>(wave.block_align) == 0);
-  FUZZ_CHECK(wave.samples >= data + 36 && wave.samples <= data + size);
+  FUZZ_CHECK(wave.samples >= data + 44 && wave.samples <= data + size);
   FUZZ_CHECK(wave.sample_bytes <= static_cast<size_t>(data + size - wave.samples));
   // Every sample byte is readable (ASan reports any that is not).
   unsigned sum = 0;

@@ -108,11 +108,18 @@ void play_music(const DynString& file_name) {
   if (e.music) end_music(*e.music);
   // 2
   DynString name = file_name;
-  if (!resolve_asset_name(name)) return;
+  if (!resolve_asset_name(name)) {
+    report_failed_load("play_music", file_name.c_str(), "not found");
+    return;
+  }
   // 3: a file the mixer cannot open (or no sound output) gives no music.
   if (!e.sound || !e.sound->is_open()) return;
-  platform::Music* music = platform::music_open(name.c_str());
-  if (!music) return;
+  std::string why;
+  platform::Music* music = platform::music_open(name.c_str(), &why);
+  if (!music) {
+    report_failed_load("play_music", file_name.c_str(), why.c_str());
+    return;
+  }
   if (!e.music) e.music = new MusicPlayer();
   MusicPlayer& p = *e.music;
   p.music = music;

@@ -33,12 +33,17 @@ SoundSlot* slot_record(int slot) {
   return table && slot >= 0 && slot < kSoundSlotCount ? &table[slot] : nullptr;
 }
 
-// Reads, checks and converts the file into the slot's shared samples.
-bool load_samples(SoundSlot& s, int slot) {
+// Reads, checks and converts the file into the slot's shared samples; on
+// failure `why` tells the reason.
+bool load_samples(SoundSlot& s, int slot, const char*& why) {
   std::vector<uint8_t> bytes;
   WaveSound wave;
-  if (!read_sound_file(s.file_name.c_str(), bytes, kMaxWaveFileBytes) ||
-      !parse_wave(bytes.data(), bytes.size(), wave) || wave.sample_rate > INT32_MAX) {
+  if (!read_sound_file(s.file_name.c_str(), bytes, kMaxWaveFileBytes, &why) ||
+      !parse_wave(bytes.data(), bytes.size(), wave, &why)) {
+    return false;
+  }
+  if (wave.sample_rate > INT32_MAX) {
+    why = "unsupported format (sample rate)";
     return false;
   }
   platform::PcmSamples pcm;
@@ -51,6 +56,7 @@ bool load_samples(SoundSlot& s, int slot) {
   if (!s.chunk) {
     // The samples cannot be played: the slot stays unusable until loaded again.
     s.device = nullptr;
+    why = "too large (or the samples cannot be converted for the sound device)";
     return false;
   }
   s.first_channel = slot * kBuffersPerSlot;
@@ -78,10 +84,12 @@ double load_sound(const DynString& file_name, double slot_arg, double buffer_cou
   // 4
   if (e.sound && e.sound->is_open()) {
     s->file_name = name;
-    if (load_samples(*s, slot)) {
+    const char* why = nullptr;
+    if (load_samples(*s, slot, why)) {
       s->buffer_count = count;
       return 1;
     }
+    report_failed_load("load_sound", file_name.c_str(), why);
   }
   // 5
   s->release();

@@ -51,8 +51,10 @@ class OpenGLVurivari {
   // Texture slots (gfx2d/texture_slots.cpp).
   bool upload_texture(const ImageBuffer& image, int x, int y, int width, int height, GLuint* texture,
                       GLuint* mipmapped, bool normal_map, bool nearest);
-  bool load_image_into_slot(int slot, const char* file_name, int64_t colour_key, bool normal_map);
-  bool load_font_image(int font, const char* file_name);
+  // `why`, when given, receives the reason of a failure.
+  bool load_image_into_slot(int slot, const char* file_name, int64_t colour_key, bool normal_map,
+                            std::string* why = nullptr);
+  bool load_font_image(int font, const char* file_name, std::string* why = nullptr);
   void use_default_font(int font);
   void delete_slot(int slot);
   void bind_slot_texture(int slot, int second_slot, bool mipmapped, const GLuint* names);
@@ -63,7 +65,7 @@ class OpenGLVurivari {
   void release_slots();
 
   // Background layers.
-  bool load_background_layer(int layer, const char* file_name);
+  bool load_background_layer(int layer, const char* file_name, std::string* why = nullptr);
   void clear_background_layer(int layer);
   void draw_background_layer(int layer);
   void grab_background_layer(int layer);

@@ -213,8 +213,8 @@ int start_runtime(int show_command, const char* title) {
   double width = 0, height = 0;
   get_screen_size(width, height);
   // 17, 18
-  load_font(DynString(), 0);
-  load_font(DynString("smalfont.bmp"), 0);
+  load_font_quietly(DynString(), 0);
+  load_font_quietly(DynString("smalfont.bmp"), 0);
   double cell_w = 0, cell_h = 0;
   get_font_size(cell_w, cell_h);
   print_text(DynString("Loading..."), (width - 10 * cell_w) * 0.5, (height - cell_h) * 0.5);

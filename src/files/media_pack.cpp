@@ -10,6 +10,7 @@
 #include "core/engine_state.h"
 #include "files/formats/media_pack_format.h"
 #include "platform/platform.h"
+#include "quarvel/runtime.h"
 
 namespace quarvel {
 
@@ -169,6 +170,12 @@ bool resolve_asset_name(DynString& name) {
   name.recount();
   if (!ok) name = "";
   return ok;
+}
+
+void report_failed_load(const char* command, const char* file_name, const char* reason) {
+  std::string line = std::string(command) + ": \"" + (file_name ? file_name : "") + "\" not loaded: " +
+                     (reason && *reason ? reason : "unknown reason");
+  append_report_line(line.c_str());
 }
 
 void reset_media_pack(MediaPack& pack, const char* pack_name) {

@@ -54,6 +54,10 @@ bool resolve_media_file(MediaPack& pack, DynString& name);
 // name is empty on failure.
 bool resolve_asset_name(DynString& name);
 
+// Writes the one report-file line of a failed load:
+//   <command>: "<file name>" not loaded: <reason>
+void report_failed_load(const char* command, const char* file_name, const char* reason);
+
 // One record: enabled again, its extracted file deleted, the pack named.
 // A null name or one of more than 1023 characters names no pack.
 void reset_media_pack(MediaPack& pack, const char* pack_name);

@@ -5,15 +5,22 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 namespace quarvel {
 
 struct MaskView {
-  const uint8_t* mask;
+  const uint8_t* mask;  // bytes 0 or 0xFF (make_mask_solid)
   int64_t padded_width;
   int64_t width, height;  // picture size
 };
+
+// Any alpha above 0 is solid: the cached mask holds 0 or 0xFF only, so the
+// scan can combine two masks with a plain AND (0x80 & 0x40 would be 0).
+inline void make_mask_solid(uint8_t* mask, size_t size) {
+  for (size_t i = 0; i < size; ++i) mask[i] = mask[i] != 0 ? 0xFF : 0;
+}
 
 // True when the two pictures, with their top-left corners at (x1, y1) and
 // (x2, y2), have a pixel where both are not fully transparent. The overlap

@@ -1,10 +1,12 @@
 // Bitmap fonts: 16 cells across, 8 or 16 rows, fixed pitch.
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "core/engine_state.h"
 #include "core/opengl_vurivari.h"
 #include "files/media_pack.h"
+#include "gfx2d/draw_state.h"
 #include "quarvel/graphics.h"
 #include "quarvel/number_text.h"
 #include "values/truncate.h"
@@ -73,15 +75,25 @@ void OpenGLVurivari::print_string(int font, const char* text, uint32_t length, f
   glDisableClientState(GL_VERTEX_ARRAY);
 }
 
-void load_font(const DynString& file_name, double font) {
+namespace {
+
+void load_font_slot(const DynString& file_name, double font, bool report) {
   EngineState& e = engine();
   const int n = clamp_font(font);
   e.current_font = n;
   if (!e.gfx) return;
   DynString name = file_name;
-  if (resolve_asset_name(name) && e.gfx->load_font_image(n, name.c_str())) return;
+  std::string why = "not found";
+  if (resolve_asset_name(name) && e.gfx->load_font_image(n, name.c_str(), &why)) return;
+  if (report) report_failed_load("load_font", file_name.c_str(), (why + "; the built-in font is used").c_str());
   e.gfx->use_default_font(n);
 }
+
+}  // namespace
+
+void load_font(const DynString& file_name, double font) { load_font_slot(file_name, font, true); }
+
+void load_font_quietly(const DynString& file_name, double font) { load_font_slot(file_name, font, false); }
 
 void set_font(double font) { engine().current_font = clamp_font(font); }
 

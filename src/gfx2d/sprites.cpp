@@ -1,5 +1,6 @@
 // Sprite commands, the alpha mode and the background commands.
 #include <cmath>
+#include <string>
 
 #include "core/engine_state.h"
 #include "core/opengl_vurivari.h"
@@ -42,24 +43,30 @@ bool bind_sprite(OpenGLVurivari& gfx, int slot, SpriteGeometry& g, bool natural_
 }
 
 // Loads into a sprite slot through the media pack; the slot is emptied first.
-void load_into_sprite_slot(const DynString& file_name, double n, int64_t key, bool normal_map) {
+void load_into_sprite_slot(const char* command, const DynString& file_name, double n, int64_t key, bool normal_map) {
   OpenGLVurivari* gfx = core();
   int slot = slot_of(n);
   if (!gfx || slot < 0) return;
   gfx->delete_slot(slot);
   DynString name = file_name;
-  if (!resolve_asset_name(name)) return;
-  gfx->load_image_into_slot(slot, name.c_str(), key, normal_map);
+  if (!resolve_asset_name(name)) {
+    report_failed_load(command, file_name.c_str(), "not found");
+    return;
+  }
+  std::string why;
+  if (!gfx->load_image_into_slot(slot, name.c_str(), key, normal_map, &why)) {
+    report_failed_load(command, file_name.c_str(), why.c_str());
+  }
 }
 
 }  // namespace
 
 void load_sprite(const DynString& file_name, double slot) {
-  if (core()) load_into_sprite_slot(file_name, slot, core()->sprite_transparent_colour, false);
+  if (core()) load_into_sprite_slot("load_sprite", file_name, slot, core()->sprite_transparent_colour, false);
 }
 
 void load_bump_texture(const DynString& file_name, double slot) {
-  load_into_sprite_slot(file_name, slot, kDefaultSpriteKey, true);
+  load_into_sprite_slot("load_bump_texture", file_name, slot, kDefaultSpriteKey, true);
 }
 
 void set_transparency(double colour) {
@@ -188,9 +195,11 @@ void set_background(const DynString& file_name) {
   OpenGLVurivari* gfx = core();
   if (!gfx) return;
   DynString name = file_name;
-  if (resolve_asset_name(name) && gfx->load_background_layer(0, name.c_str())) {
+  std::string why = "not found";
+  if (resolve_asset_name(name) && gfx->load_background_layer(0, name.c_str(), &why)) {
     gfx->draw_background_layer(0);
   } else {
+    report_failed_load("set_background", file_name.c_str(), why.c_str());
     clear_background();
   }
 }
@@ -199,11 +208,15 @@ double load_background(const DynString& file_name) {
   OpenGLVurivari* gfx = core();
   if (!gfx) return 0;
   DynString name = file_name;
-  if (!resolve_asset_name(name)) return 0;
+  if (!resolve_asset_name(name)) {
+    report_failed_load("load_background", file_name.c_str(), "not found");
+    return 0;
+  }
   // Nothing else is resolved until the fade ends, so a file extracted from
   // the media pack is still there for the second load.
   gfx->grab_background_layer(2);
-  gfx->load_background_layer(1, name.c_str());
+  std::string why;
+  if (!gfx->load_background_layer(1, name.c_str(), &why)) report_failed_load("load_background", file_name.c_str(), why.c_str());
   clear_background();
   const double end = current_ms() + 1500;
   double a = 0.9;

@@ -1,6 +1,7 @@
 // Texture slots: upload, loading, deletion, binding, alpha masks; and the
 // background layers built from tiles.
 #include "gfx2d/texture_slots.h"
+#include "gfx2d/collision_scan.h"
 
 #include <algorithm>
 #include <cstring>
@@ -126,11 +127,12 @@ void OpenGLVurivari::use_filter(int slot, bool nearest) {
   slots.nearest[slot] = nearest ? 1 : 0;
 }
 
-bool OpenGLVurivari::load_image_into_slot(int slot, const char* file_name, int64_t colour_key, bool normal_map) {
+bool OpenGLVurivari::load_image_into_slot(int slot, const char* file_name, int64_t colour_key, bool normal_map,
+                                          std::string* why) {
   if (!valid_slot(slot)) return false;
   delete_slot(slot);
   ImageBuffer image;
-  if (!read_image_file(image, file_name, colour_key) || image.width == 0 || image.height == 0) return false;
+  if (!read_image_file(image, file_name, colour_key, why) || image.width == 0 || image.height == 0) return false;
   if (slot >= kFirstFontSlot) {
     upload_texture(image, 0, 0, 0, 0, &slots.texture[slot], nullptr, false, true);
   } else {
@@ -143,8 +145,8 @@ bool OpenGLVurivari::load_image_into_slot(int slot, const char* file_name, int64
   return true;
 }
 
-bool OpenGLVurivari::load_font_image(int font, const char* file_name) {
-  return load_image_into_slot(kFirstFontSlot + font, file_name, font_transparent_colour, false);
+bool OpenGLVurivari::load_font_image(int font, const char* file_name, std::string* why) {
+  return load_image_into_slot(kFirstFontSlot + font, file_name, font_transparent_colour, false, why);
 }
 
 void OpenGLVurivari::use_default_font(int font) {
@@ -207,6 +209,7 @@ const std::vector<uint8_t>* OpenGLVurivari::alpha_mask(int slot) {
     current_slot = -1;
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_ALPHA, GL_UNSIGNED_BYTE, mask.data());
+    make_mask_solid(mask.data(), mask.size());
   }
   return &mask;
 }
@@ -220,10 +223,10 @@ void OpenGLVurivari::release_slots() {
 
 // ------------------------------------------------------------ backgrounds --
 
-bool OpenGLVurivari::load_background_layer(int layer, const char* file_name) {
+bool OpenGLVurivari::load_background_layer(int layer, const char* file_name, std::string* why) {
   if (layer < 0 || layer >= kLayerCount) return false;
   ImageBuffer image;
-  if (!read_image_file(image, file_name, kNoColourKey) || image.width == 0 || image.height == 0) return false;
+  if (!read_image_file(image, file_name, kNoColourKey, why) || image.width == 0 || image.height == 0) return false;
   const int tile = std::min(max_texture_size > 0 ? max_texture_size : 512, 512);
   clear_background_layer(layer);
   BackgroundLayer& l = layers[layer];

@@ -57,7 +57,8 @@ void channel_stop(int channel);
 struct Music;
 
 // Opens a music file for streaming (MP3, OGG, WAV, ...); null on failure.
-Music* music_open(const char* path);
+// `why`, when given, receives the mixer's reason of a failure.
+Music* music_open(const char* path, std::string* why = nullptr);
 // Halts the music if it is this one and frees it.
 void music_free(Music* music);
 // Plays the music once from its start; false on failure.

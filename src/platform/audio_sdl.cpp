@@ -235,10 +235,13 @@ void channel_stop(int channel) {
   Mix_HaltChannel(channel);
 }
 
-Music* music_open(const char* path) {
+Music* music_open(const char* path, std::string* why) {
   if (!g_open || !path || !*path) return nullptr;
   Mix_Music* mix = Mix_LoadMUS(path);
-  if (!mix) return nullptr;
+  if (!mix) {
+    if (why) *why = std::string("not a music file the mixer can play (") + Mix_GetError() + ")";
+    return nullptr;
+  }
   Music* music = new (std::nothrow) Music;
   if (!music) {
     Mix_FreeMusic(mix);

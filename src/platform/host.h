@@ -20,11 +20,39 @@ struct DirectoryEntry {
 // system delivers them. False when the directory cannot be read.
 bool list_directory(const char* path, std::vector<DirectoryEntry>& entries);
 
-// Replaces the file `path` with the bytes in one step: they go to a new
-// file in the same directory, which is flushed to disk and then renamed
-// over `path`. A crash leaves either the old or the new file, never a
-// part of one. A link is followed to the file it names; an existing file's
-// permissions are kept. False (and `path` untouched) on any failure.
+// The one writer of whole files: a new file in the target's directory
+// takes the bytes and replaces the target, flushed to disk, only on commit;
+// anything else (a failed write, no commit) leaves the target as it was. A
+// crash at any moment leaves the old or the new file, never a part of one.
+// The new file is unnamed while it is written (a named temporary
+// ".<name>.part-<process id>-<random>" on file systems without unnamed
+// files, and for the moment between naming it and the rename); each save
+// first removes such temporaries of the same target whose process is gone.
+// A link is followed to the file it names; an existing file's permissions
+// are kept.
+class SaveFile {
+ public:
+  explicit SaveFile(const std::string& target);
+  ~SaveFile() { discard(); }
+  SaveFile(const SaveFile&) = delete;
+  SaveFile& operator=(const SaveFile&) = delete;
+
+  bool ok() const { return fd_ >= 0 && !failed_; }
+  void write(const void* bytes, size_t count);
+  // Flushes the file and renames it over the target; false (and nothing
+  // replaced) when any step failed.
+  bool commit();
+  void discard();
+
+ private:
+  std::string target_, dir_, base_;
+  std::string temp_;  // the named temporary, when there is one
+  int fd_ = -1;
+  bool failed_ = false;
+};
+
+// Replaces the file `path` with the bytes in one step (a SaveFile). False
+// (and `path` untouched) on any failure.
 bool replace_file(const char* path, const char* bytes, size_t length);
 
 // The current directory ("" when unknown).

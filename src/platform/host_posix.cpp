@@ -8,8 +8,13 @@
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
+#include <ctime>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <random>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -139,31 +144,136 @@ bool list_directory(const char* path, std::vector<DirectoryEntry>& entries) {
   return true;
 }
 
-bool replace_file(const char* path, const char* bytes, size_t length) {
-  if (path == nullptr || *path == '\0') return false;
-  std::string target = path;
-  struct stat st;
-  if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) {
-    char resolved[PATH_MAX];
-    if (realpath(path, resolved) != nullptr) target = resolved;
+namespace {
+
+// Temporary names: ".<target name>.part-<process id>-<random>", so that a
+// later save of the same file can tell a crashed writer's leftover (its
+// process is gone) from another program's save in progress.
+constexpr const char* kTempMark = ".part-";
+constexpr time_t kStaleTempSeconds = 24 * 60 * 60;
+
+std::string temp_prefix(const std::string& base) { return "." + base + kTempMark; }
+
+std::string temp_name(const std::string& dir, const std::string& base) {
+  static std::atomic<unsigned> counter{0};
+  std::random_device random;
+  char suffix[64];
+  std::snprintf(suffix, sizeof suffix, "%ld-%08x%04x", static_cast<long>(getpid()), random(),
+                counter.fetch_add(1) & 0xFFFFu);
+  return dir + temp_prefix(base) + suffix;
+}
+
+// Removes the temporaries of earlier saves of `base` whose writer is gone
+// (or that nobody touched for a day, in case its process id was reused).
+// Another live program's temporary is left alone.
+void remove_stale_temporaries(const std::string& dir, const std::string& base) {
+  DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+  if (d == nullptr) return;
+  const std::string prefix = temp_prefix(base);
+  const time_t now = time(nullptr);
+  while (const dirent* e = readdir(d)) {
+    if (std::strncmp(e->d_name, prefix.c_str(), prefix.size()) != 0) continue;
+    const char* digits = e->d_name + prefix.size();
+    char* after = nullptr;
+    errno = 0;
+    const long pid = std::strtol(digits, &after, 10);
+    if (after == digits || *after != '-' || errno != 0 || pid <= 0 || pid > INT_MAX) continue;
+    if (pid == static_cast<long>(getpid())) continue;  // another save of this process
+    const bool gone = kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+    struct stat st;
+    const bool old = fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+                     now - st.st_mtime > kStaleTempSeconds;
+    if (gone || old) unlinkat(dirfd(d), e->d_name, 0);
   }
-  const bool exists = stat(target.c_str(), &st) == 0;
-  if (exists && !S_ISREG(st.st_mode)) return false;
+  closedir(d);
+}
+
+}  // namespace
+
+SaveFile::SaveFile(const std::string& target) {
+  if (target.empty()) return;
+  target_ = target;
+  struct stat st;
+  if (lstat(target_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    char resolved[PATH_MAX];
+    if (realpath(target_.c_str(), resolved) != nullptr) target_ = resolved;
+  }
+  const bool exists = stat(target_.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) return;
   const mode_t mode = exists ? (st.st_mode & 07777) : new_file_mode();
 
-  const size_t slash = target.rfind('/');
-  const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::string temp = dir + "." + base + ".XXXXXX";
-  const int fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = fchmod(fd, mode) == 0 || !exists;
-  ok = write_all(fd, bytes, length) && ok;
-  ok = fsync(fd) == 0 && ok;
-  ok = close(fd) == 0 && ok;
-  if (ok) ok = rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) unlink(temp.c_str());
-  return ok;
+  const size_t slash = target_.rfind('/');
+  dir_ = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
+  base_ = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+  if (base_.empty()) return;
+  remove_stale_temporaries(dir_, base_);
+
+  // The new file has no name while it is written, so a crash at any moment
+  // leaves nothing behind. File systems without unnamed files get a named
+  // temporary, which the next save of the same file removes.
+  // An unnamed file is named through /proc/self/fd, so it is used only
+  // where that can be done.
+  if (access("/proc/self/fd", X_OK) == 0) {
+    fd_ = open(dir_.empty() ? "." : dir_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+  }
+  for (int attempt = 0; fd_ < 0 && attempt < 16; ++attempt) {
+    temp_ = temp_name(dir_, base_);
+    fd_ = open(temp_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
+    if (fd_ < 0 && errno != EEXIST) break;
+  }
+  if (fd_ < 0) {
+    temp_.clear();
+    return;
+  }
+  if (exists && fchmod(fd_, mode) != 0) failed_ = true;
+}
+
+void SaveFile::write(const void* bytes, size_t count) {
+  if (!ok() || count == 0) return;
+  if (!write_all(fd_, static_cast<const char*>(bytes), count)) failed_ = true;
+}
+
+bool SaveFile::commit() {
+  if (!ok()) {
+    discard();
+    return false;
+  }
+  bool good = fsync(fd_) == 0;
+  if (good && temp_.empty()) {
+    // Give the unnamed file a name just before it replaces the target.
+    char fd_path[64];
+    std::snprintf(fd_path, sizeof fd_path, "/proc/self/fd/%d", fd_);
+    good = false;
+    for (int attempt = 0; attempt < 16 && !good; ++attempt) {
+      temp_ = temp_name(dir_, base_);
+      good = linkat(AT_FDCWD, fd_path, AT_FDCWD, temp_.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+             (errno == ENOENT && linkat(fd_, "", AT_FDCWD, temp_.c_str(), AT_EMPTY_PATH) == 0);
+      if (!good && errno != EEXIST) break;
+    }
+    if (!good) temp_.clear();
+  }
+  good = close(fd_) == 0 && good;
+  fd_ = -1;
+  if (good && rename(temp_.c_str(), target_.c_str()) == 0) {
+    temp_.clear();
+    return true;
+  }
+  discard();
+  return false;
+}
+
+void SaveFile::discard() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  if (!temp_.empty()) unlink(temp_.c_str());
+  temp_.clear();
+}
+
+bool replace_file(const char* path, const char* bytes, size_t length) {
+  if (path == nullptr || *path == '\0') return false;
+  SaveFile file(path);
+  file.write(bytes, length);
+  return file.commit();
 }
 
 std::string current_directory() {

@@ -1,6 +1,13 @@
 // Sound effects, heard through the disk audio driver.
 #include <quarvel/quarvel.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
 #include "audio/sound_device.h"
 #include "audio/sound_levels.h"
 #include "audio_fixture.h"
@@ -145,9 +152,9 @@ TEST_F(SoundTest, SoundFilesThatCannotLoadLeaveTheSlotEmpty) {
   WaveLayout huge;
   huge.data_size = 0xFFFFFFFF;
   EXPECT_EQ(load_sound(DynString(write_wave("huge.wav", wave_file(huge, {1, 2, 3, 4})).c_str()), 12, 1), 0);
-  WaveLayout list;
+  WaveLayout list;  // a list chunk before the data is skipped, not refused
   list.between = chunk("LIST", "INFO");
-  EXPECT_EQ(load_sound(DynString(write_wave("list.wav", wave_file(list, {1, 2, 3, 4})).c_str()), 12, 1), 0);
+  EXPECT_EQ(load_sound(DynString(write_wave("list.wav", wave_file(list, {1, 2, 3, 4})).c_str()), 12, 1), 1);
   // Extreme but valid rates convert or fail cleanly.
   for (uint32_t rate : {1u, 400000u, 0x7FFFFFFFu}) {
     WaveLayout odd;
@@ -159,6 +166,69 @@ TEST_F(SoundTest, SoundFilesThatCannotLoadLeaveTheSlotEmpty) {
     }
   }
   stop_all_sounds();
+}
+
+TEST_F(SoundTest, SoundWaveFilesFromTheFfmpegToolLoadAndPlay) {
+  if (ffmpeg_tool().empty()) GTEST_SKIP() << "no ffmpeg tool to make the files";
+  // As a developer converts a sound: an MP3 to WAV; the tool writes a
+  // "LIST" chunk between the format and the data chunk.
+  const std::string mp3 = temp_dir_file("beep.mp3"), wav = temp_dir_file("beep.wav");
+  ASSERT_TRUE(run_ffmpeg("-f lavfi -i sine=frequency=440:duration=1:sample_rate=22050 -ac 2 '" + mp3 + "'"));
+  ASSERT_TRUE(run_ffmpeg("-i '" + mp3 + "' '" + wav + "'"));
+  std::ifstream in(wav, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const size_t list = bytes.find("LIST"), data = bytes.find("data");
+  ASSERT_NE(list, std::string::npos) << "the tool wrote no list chunk";
+  ASSERT_LT(list, data);
+  ASSERT_EQ(load_sound(DynString(wav.c_str()), 13, 1), 1);
+  const Output out = heard(13, 0, 1);
+  int peak = 0;
+  for (int16_t v : out.left) peak = std::max(peak, std::abs(static_cast<int>(v)));
+  EXPECT_GT(peak, 1000) << "the sine was not heard";
+  stop_all_sounds();
+}
+
+// The report file's lines, each without its CR LF.
+std::vector<std::string> report_lines() {
+  std::ifstream in(temp_dir_file("ErrorLog.txt"), std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    lines.push_back(text.substr(at, end - at));
+  }
+  return lines;
+}
+
+TEST_F(SoundTest, SoundAndMusicFilesThatFailToLoadAreReportedWithTheReason) {
+  std::ofstream(temp_dir_file("ErrorLog.txt"), std::ios::trunc);
+  WaveLayout floats;  // 32-bit float samples, as many editors export
+  floats.format_tag = 3;
+  floats.bits = 32;
+  const std::string float_wav = write_wave("float.wav", wave_file(floats, constant_frames16(8, 1, 1)));
+  std::vector<uint8_t> cut = wave_file(WaveLayout(), constant_frames16(100, 1, 1));
+  cut.resize(cut.size() - 100);
+  const std::string cut_wav = write_wave("cut.wav", cut);
+  const std::string text = write_wave("text.wav", std::vector<uint8_t>(40, 'x'));
+  const std::string good = write_constant_wave("fine.wav", 20, 1, 1);
+
+  EXPECT_EQ(load_sound(DynString("no-such.wav"), 14, 1), 0);
+  EXPECT_EQ(load_sound(DynString(float_wav.c_str()), 14, 1), 0);
+  EXPECT_EQ(load_sound(DynString(cut_wav.c_str()), 14, 1), 0);
+  EXPECT_EQ(load_sound(DynString(text.c_str()), 14, 1), 0);
+  EXPECT_EQ(load_sound(DynString(good.c_str()), 14, 1), 1);
+  play_music(DynString("no-such-music.mp3"));
+  play_music(DynString(text.c_str()));
+  stop_music();
+
+  const std::vector<std::string> lines = report_lines();
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[0], "load_sound: \"no-such.wav\" not loaded: not found");
+  EXPECT_EQ(lines[1], "load_sound: \"" + float_wav + "\" not loaded: unsupported format (samples are not PCM)");
+  EXPECT_EQ(lines[2], "load_sound: \"" + cut_wav + "\" not loaded: damaged (data chunk runs past the end)");
+  EXPECT_EQ(lines[3], "load_sound: \"" + text + "\" not loaded: not a wave file");
+  EXPECT_EQ(lines[4], "play_music: \"no-such-music.mp3\" not loaded: not found");
+  EXPECT_EQ(lines[5].rfind("play_music: \"" + text + "\" not loaded: not a music file the mixer can play (", 0), 0u)
+      << lines[5];
 }
 
 // The levels the mixer gets for the commands' pan and volume.

@@ -266,6 +266,35 @@ TEST_F(FileChannels, FilesByNameAcceptBothSeparators) {
   EXPECT_FALSE(fs::exists("sub/f.txt"));
 }
 
+TEST_F(FileChannels, RenameFileReplacesMovesAndRefuses) {
+  // Over an existing file: the target takes the source's bytes (the
+  // highscore is saved this way) and the source is gone.
+  write_file("new.txt", "new");
+  write_file("old.txt", "old");
+  EXPECT_EQ(rename_file("new.txt", "old.txt"), 1);
+  EXPECT_EQ(read_file("old.txt"), "new");
+  EXPECT_FALSE(fs::exists("new.txt"));
+  // A missing source changes nothing.
+  EXPECT_EQ(rename_file("missing.txt", "old.txt"), 0);
+  EXPECT_EQ(read_file("old.txt"), "new");
+  // Across directories, either separator.
+  fs::create_directories("a/b");
+  fs::create_directories("c");
+  write_file("a/b/deep.txt", "deep");
+  EXPECT_EQ(rename_file("a\\b\\deep.txt", "c/moved.txt"), 1);
+  EXPECT_EQ(read_file("c/moved.txt"), "deep");
+  EXPECT_FALSE(fs::exists("a/b/deep.txt"));
+  // Into a directory that does not exist: 0 and the file stays.
+  EXPECT_EQ(rename_file("c/moved.txt", "nowhere/moved.txt"), 0);
+  EXPECT_EQ(read_file("c/moved.txt"), "deep");
+  // Directories are not files: neither as source nor as target.
+  EXPECT_EQ(rename_file("c/moved.txt", "a"), 0);
+  EXPECT_EQ(read_file("c/moved.txt"), "deep");
+  EXPECT_EQ(rename_file("a", "z"), 0);
+  EXPECT_TRUE(fs::is_directory("a/b"));
+  EXPECT_EQ(rename_file("", "z"), 0);
+}
+
 TEST_F(FileChannels, CopyFileCopiesAllOrNothing) {
   std::string content;
   for (int i = 0; i < 10000; ++i) content += static_cast<char>(i * 7);

@@ -319,6 +319,73 @@ TEST_F(MediaPackTest, ToolEndToEnd) {
   EXPECT_FALSE(fs::exists("dup.pak"));
   EXPECT_EQ(run_tool("create x.pak missing.bmp"), 1);
 }
+
+TEST_F(MediaPackTest, ToolAppendsAgainIntoOnePackAndStripsIt) {
+  fs::copy_file(QUARVEL_PACK_TOOL, "game");
+  const Bytes program = read_file("game");
+  write_file("Ship.bmp", kShip);
+  write_file("rock.wav", kRock);
+  std::string out;
+  ASSERT_EQ(run_tool("append game Ship.bmp rock.wav", &out), 0) << out;
+  // A second append: a new sound and a replaced one.
+  const Bytes new_rock = text("another rock sound");
+  write_file("rock.wav", new_rock);
+  write_file("music.txt", text("notes"));
+  ASSERT_EQ(run_tool("append game rock.wav music.txt", &out), 0) << out;
+  EXPECT_NE(out.find("1 kept, 1 replaced, 1 new"), std::string::npos) << out;
+  fs::remove("Ship.bmp");
+  fs::remove("rock.wav");
+  fs::remove("music.txt");
+  reset_media_pack(pack_, "game");
+  for (const auto& [asset, bytes] : {std::pair<const char*, Bytes>{"ship.BMP", kShip}, {"rock.wav", new_rock},
+                                     {"music.txt", text("notes")}}) {
+    DynString name(asset);
+    ASSERT_TRUE(resolve(name)) << asset;
+    EXPECT_EQ(read_file(name.c_str()), bytes) << asset;
+  }
+  // One pack at the end: the program plus exactly the merged pack.
+  const Bytes merged = pack_bytes({entry("Ship.bmp", kShip), entry("rock.wav", new_rock), entry("music.txt", text("notes"))},
+                                  fmt::PackBase::from_end);
+  EXPECT_EQ(read_file("game").size(), program.size() + merged.size());
+  EXPECT_EQ(std::system("./game --help >/dev/null"), 0);  // still runs
+
+  ASSERT_EQ(run_tool("strip game", &out), 0) << out;
+  EXPECT_EQ(read_file("game"), program);
+  EXPECT_EQ(run_tool("strip game", &out), 1);
+  EXPECT_NE(out.find("no pack appended"), std::string::npos) << out;
+  EXPECT_EQ(run_tool("strip game.pak", &out), 1);  // no such file
+}
+
+TEST_F(MediaPackTest, ToolAppendRecoversStackedPacksAndRefusesDamagedOnes) {
+  // A game that an older tool appended to twice: the second pack hid the
+  // first. Appending again brings the hidden assets back, in one pack.
+  fs::copy_file(QUARVEL_PACK_TOOL, "game");
+  const Bytes program = read_file("game");
+  write_file("game", pack_bytes({entry("ship.bmp", kShip)}, fmt::PackBase::from_end), std::ios::app);
+  write_file("game", pack_bytes({entry("rock.wav", kRock)}, fmt::PackBase::from_end), std::ios::app);
+  write_file("title.txt", text("Stone"));
+  std::string out;
+  ASSERT_EQ(run_tool("append game title.txt", &out), 0) << out;
+  ASSERT_EQ(run_tool("list game", &out), 0) << out;
+  EXPECT_NE(out.find("3 entries"), std::string::npos) << out;
+  EXPECT_NE(out.find("ship.bmp"), std::string::npos) << out;
+  ASSERT_EQ(run_tool("strip game", &out), 0) << out;
+  EXPECT_EQ(read_file("game"), program);
+
+  // A trailer whose directory lies before the start of the file: nothing
+  // is changed.
+  Bytes broken = program;
+  const Bytes trailer = {'s', 'b', 'X', 0x00, 0x00, 0x00, 0x80};  // offset -2^31
+  broken.insert(broken.end(), trailer.begin(), trailer.end());
+  write_file("game", broken);
+  EXPECT_EQ(run_tool("append game title.txt", &out), 1);
+  EXPECT_NE(out.find("nothing changed"), std::string::npos) << out;
+  EXPECT_EQ(read_file("game"), broken);
+  // A pack file of its own is not a program to append to.
+  write_file("own.pak", pack_bytes({entry("ship.bmp", kShip)}));
+  EXPECT_EQ(run_tool("append own.pak title.txt", &out), 1);
+  EXPECT_EQ(run_tool("strip own.pak", &out), 1);
+}
 #endif
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gfx2d/formats/image_readers.h"
+#include "gfx2d/formats/png_reader_internal.h"
 #include "picture_files.h"
 #include "test_support.h"
 
@@ -228,6 +229,43 @@ TEST(PngReader, MalformedFilesFailCleanly) {
     EXPECT_EQ(image.height, 0);
     EXPECT_TRUE(image.pixels.empty());
   }
+}
+
+// The reason a decode failed, or "" when it succeeded.
+std::string failure(const std::vector<uint8_t>& bytes) {
+  ImageBuffer image;
+  std::string why;
+  return decode_png_named(bytes.data(), bytes.size(), kNoColourKey, image, "test", &why) ? std::string() : why;
+}
+
+TEST(PngReader, LengthFieldsAreTrustedOnlyAsFarAsTheFileReaches) {
+  const std::vector<uint8_t> good = rgb_file().build();
+  const size_t ihdr = find_chunk(good, "IHDR");
+  ASSERT_EQ(failure(good), "");
+  // A text chunk whose length says megabytes or gigabytes in a tiny file
+  // (the fuzz corpus keeps the 2 GB one): refused by its length before any
+  // buffer is made for it, not when the read runs out of bytes.
+  for (uint32_t claimed : {4000000u, 0x7A000019u}) {
+    std::vector<uint8_t> b(good.begin(), good.begin() + ihdr + 25);
+    const std::vector<uint8_t> text = {0, 0, 0, 0, 't', 'E', 'X', 't', 'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 'h', 'i'};
+    b.insert(b.end(), text.begin(), text.end());
+    b.resize(165, 'x');
+    put_be32(b, ihdr + 25, claimed);
+    EXPECT_EQ(failure(b), "damaged PNG (a chunk's length runs past the end of the file)") << claimed;
+  }
+  // A header that asks for 8000 x 8000 pixels (256 MB) over a few bytes of
+  // data: refused before the picture's memory is asked for.
+  std::vector<uint8_t> wide = good;
+  put_be32(wide, ihdr + 8, 8000);
+  put_be32(wide, ihdr + 12, 8000);
+  fix_chunk_crc(wide, ihdr);
+  EXPECT_EQ(failure(wide), "damaged PNG (more pixels than the file can hold)");
+  // Where the data could hold the rows, the size is believed.
+  std::vector<uint8_t> tall = good;
+  put_be32(tall, ihdr + 12, 40);
+  fix_chunk_crc(tall, ihdr);
+  EXPECT_NE(failure(tall).find("damaged PNG ("), std::string::npos);
+  EXPECT_EQ(failure(tall).find("more pixels"), std::string::npos);
 }
 
 TEST(ImageFiles, PngFilesAfterTheBitmapReader) {

@@ -63,13 +63,79 @@ TEST(WaveReader, CutsDataToWholeFrames) {
   EXPECT_EQ(w.sample_bytes, 8u);
 }
 
-TEST(WaveReader, RefusesChunksOtherThanFactBeforeTheData) {
-  WaveLayout s;
-  s.between = chunk("LIST", "INFOabcd");
+TEST(WaveReader, SkipsEveryOtherChunkByItsDeclaredSize) {
+  const std::vector<uint8_t> samples = constant_frames16(3, 1, 2);
   WaveSound w;
-  EXPECT_FALSE(parses(wave_file(s, constant_frames16(3, 1, 2)), w));
-  s.between = chunk("fact", "abcd") + chunk("fact", "abcd");
-  EXPECT_FALSE(parses(wave_file(s, constant_frames16(3, 1, 2)), w));
+  // What sound editors and converters write between the format and the
+  // data: metadata lists, several fact chunks, cue points, odd sizes with
+  // their pad byte, an empty chunk.
+  for (const std::string& between :
+       {chunk("LIST", std::string("INFOISFT\x0e\0\0\0Lavf60.16.100\0", 26)), chunk("fact", "abcd") + chunk("fact", "abcd"),
+        chunk("cue ", std::string(28, '\x01')) + chunk("JUNK", "odd") + chunk("bext", ""),
+        chunk("LIST", "x") + chunk("pad ", "ab")}) {
+    WaveLayout s;
+    s.between = between;
+    const std::vector<uint8_t> file = wave_file(s, samples);
+    ASSERT_TRUE(parses(file, w)) << between.substr(0, 4);
+    EXPECT_EQ(w.sample_bytes, 12u);
+    EXPECT_EQ(w.samples, file.data() + file.size() - 12);
+  }
+  // A chunk before the format chunk (space kept free by recorders).
+  std::vector<uint8_t> file = wave_file(WaveLayout(), samples);
+  const std::string junk = chunk("JUNK", std::string(5, '\0'));
+  file.insert(file.begin() + 12, junk.begin(), junk.end());
+  ASSERT_TRUE(parses(file, w));
+  EXPECT_EQ(w.channels, 2);
+  EXPECT_EQ(w.sample_bytes, 12u);
+}
+
+TEST(WaveReader, RefusesMalformedChunkLayoutsWithAReason) {
+  const std::vector<uint8_t> samples = constant_frames16(3, 1, 2);
+  WaveSound w;
+  const char* why = nullptr;
+  auto refused = [&](const std::vector<uint8_t>& file) {
+    why = nullptr;
+    const bool ok = parse_wave(file.data(), file.size(), w, &why);
+    EXPECT_EQ(w.samples, nullptr);
+    return !ok && why != nullptr;
+  };
+  // A skipped chunk whose size runs past the end, by one byte and by far.
+  for (uint32_t over : {1u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+    WaveLayout s;
+    std::string list = chunk("LIST", "abcd");
+    const uint32_t size = over == 1 ? 4 + 8 + 12 + 1 : over;
+    for (int i = 0; i < 4; ++i) list[4 + i] = static_cast<char>(size >> (8 * i));
+    s.between = list;
+    EXPECT_TRUE(refused(wave_file(s, samples))) << over;
+    EXPECT_STREQ(why, "damaged (a chunk runs past the end)");
+  }
+  // Only unknown chunks after the format: no data.
+  std::vector<uint8_t> file = wave_file(WaveLayout(), {});
+  file.resize(file.size() - 8);
+  const std::string tail = chunk("LIST", "abc");
+  file.insert(file.end(), tail.begin(), tail.end());
+  EXPECT_TRUE(refused(file));
+  EXPECT_STREQ(why, "damaged (no data chunk)");
+  // Data before the format, and two format chunks.
+  file = wave_file(WaveLayout(), samples);
+  std::vector<uint8_t> early(file.begin(), file.begin() + 12);
+  early.insert(early.end(), file.begin() + 36, file.end());
+  early.insert(early.end(), file.begin() + 12, file.begin() + 36);
+  EXPECT_TRUE(refused(early));
+  EXPECT_STREQ(why, "damaged (data before the format chunk)");
+  std::vector<uint8_t> twice(file.begin(), file.begin() + 36);
+  twice.insert(twice.end(), file.begin() + 12, file.end());
+  EXPECT_TRUE(refused(twice));
+  // Not a wave at all, and float samples.
+  file = wave_file(WaveLayout(), samples);
+  file[8] = 'A';
+  EXPECT_TRUE(refused(file));
+  EXPECT_STREQ(why, "not a wave file");
+  WaveLayout s;
+  s.format_tag = 3;
+  s.bits = 16;
+  EXPECT_TRUE(refused(wave_file(s, samples)));
+  EXPECT_STREQ(why, "unsupported format (samples are not PCM)");
 }
 
 TEST(WaveReader, RefusesFormatsItCannotPlaySafely) {

@@ -35,6 +35,39 @@ TEST_F(RuntimeTest, BackgroundIsDrawnBehindEveryFrame) {
   EXPECT_EQ(get_pixel(100, 100), 0);
 }
 
+TEST_F(RuntimeTest, GrabbedScreenIsTheBackgroundOfEveryLaterFrame) {
+  // A scene that marks the corners and a rectangle, grabbed whole.
+  draw_rect(0, 0, 320, 240, 0x203040);
+  draw_rect(0, 0, 1, 1, 0x0000FF);
+  draw_rect(319, 239, 1, 1, 0x00FF00);
+  draw_rect(100, 50, 30, 20, 0xFF0000);
+  grab_background();
+  show_screen();
+  EXPECT_EQ(get_pixel(0, 0), 0x0000FF);
+  EXPECT_EQ(get_pixel(319, 239), 0x00FF00);
+  EXPECT_EQ(get_pixel(100, 50), 0xFF0000);
+  EXPECT_EQ(get_pixel(130, 50), 0x203040);
+  // Later frames draw over it and start from it again: the picture is not
+  // upside down or shifted.
+  draw_rect(100, 50, 10, 10, 0xFFFFFF);
+  show_screen();
+  EXPECT_EQ(get_pixel(105, 55), 0xFFFFFF);
+  EXPECT_EQ(get_pixel(115, 65), 0xFF0000);
+  show_screen();
+  EXPECT_EQ(get_pixel(105, 55), 0xFF0000);
+  EXPECT_EQ(get_pixel(0, 0), 0x0000FF);
+  EXPECT_EQ(get_pixel(319, 0), 0x203040);
+  // A second grab replaces the first.
+  draw_rect(0, 0, 320, 240, 0x00FFFF);
+  grab_background();
+  show_screen();
+  show_screen();
+  EXPECT_EQ(get_pixel(100, 50), 0x00FFFF);
+  clear_background();
+  show_screen();
+  EXPECT_EQ(get_pixel(100, 50), 0);
+}
+
 TEST_F(RuntimeTest, LargePictureIsSplitIntoTiles) {
   OpenGLVurivari& gfx = *engine().gfx;
   ASSERT_TRUE(gfx.load_background_layer(4, solid_file("wide.bmp", 1000, 300, 0x00FF00).c_str()));

@@ -65,6 +65,52 @@ TEST_F(RuntimeTest, ReloadingASlotDropsItsMaskAndEmptySlotsNeverTouch) {
   EXPECT_TRUE(engine().gfx->slots.alpha_mask[999].empty());
 }
 
+// A PNG sprite of one colour and one alpha over its whole area.
+void load_png_alpha(int slot, int w, int h, uint8_t alpha) {
+  std::vector<uint8_t> bgra(static_cast<size_t>(w * h * 4));
+  for (size_t i = 0; i < bgra.size(); i += 4) {
+    bgra[i] = 0x20;
+    bgra[i + 1] = 0xC0;
+    bgra[i + 2] = 0x40;
+    bgra[i + 3] = alpha;
+  }
+  std::string path = temp_dir() + "/t" + std::to_string(slot) + ".png";
+  ASSERT_TRUE(write_file_bytes(path.c_str(), encode_png(bgra.data(), w, h)));
+  load_sprite(DynString(path.c_str()), slot);
+}
+
+TEST_F(RuntimeTest, TranslucentPixelsCollideLikeOpaqueOnes) {
+  // 0x80 & 0x40 is 0: the alpha bytes must not be combined bitwise.
+  load_png_alpha(10, 16, 16, 0x80);
+  load_png_alpha(11, 16, 16, 0x40);
+  load_png_alpha(12, 16, 16, 0x01);
+  load_png_alpha(13, 16, 16, 0x00);
+  EXPECT_EQ(sprite_collision(10, 0, 0, 11, 0, 0), 1);
+  EXPECT_EQ(sprite_collision(10, 0, 0, 11, 15, 15), 1);  // a single shared pixel in the last pass
+  EXPECT_EQ(sprite_collision(11, 0, 0, 12, 0, 0), 1);
+  EXPECT_EQ(sprite_collision(12, 0, 0, 12, 0, 0), 1);
+  EXPECT_EQ(sprite_collision(10, 0, 0, 13, 0, 0), 0);   // alpha 0 stays empty
+  EXPECT_EQ(sprite_collision(10, 0, 0, 11, 16, 0), 0);
+
+  // Grabbed sprites keep the frame buffer's alpha: fill two screen areas
+  // with alpha 0x80 and 0x40 and grab them.
+  engine().gfx->flush_quads();
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(0, 240 - 16, 16, 16);
+  glClearColor(0.5f, 0.5f, 0.5f, 128 / 255.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glScissor(32, 240 - 16, 16, 16);
+  glClearColor(0.5f, 0.5f, 0.5f, 64 / 255.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glDisable(GL_SCISSOR_TEST);
+  glClearColor(0, 0, 0, 0);
+  grab_sprite(14, 0, 0, 16, 16);
+  grab_sprite(15, 32, 0, 16, 16);
+  EXPECT_EQ(sprite_collision(14, 0, 0, 15, 0, 0), 1);
+  EXPECT_EQ(sprite_collision(14, 0, 0, 15, 15, 15), 1);
+  EXPECT_EQ(sprite_collision(15, 0, 0, 10, 0, 0), 1);
+}
+
 std::vector<uint8_t> file_bytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

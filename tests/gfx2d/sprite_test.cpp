@@ -1,5 +1,6 @@
 // Sprites drawn into the surface and read back pixel by pixel.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <quarvel/quarvel.h>
@@ -128,6 +129,68 @@ TEST_F(SpriteTest, PositiveAngleTurnsCounterClockwiseOnScreen) {
   EXPECT_EQ(px(73, 63), kWhite);
   EXPECT_EQ(px(63, 73), kRed);
   EXPECT_EQ(px(73, 73), kBlue);
+}
+
+TEST_F(SpriteTest, RotateZoomScalesOddSizesAboutTheirIntegerCentre) {
+  // 15 x 9: red columns 0..6, a blue column 7, green columns 8..14.
+  std::vector<uint32_t> p(15 * 9);
+  for (int y = 0; y < 9; ++y)
+    for (int x = 0; x < 15; ++x) p[y * 15 + x] = x < 7 ? kRed : x == 7 ? kBlue : kGreen;
+  load(9, 15, 9, p);
+  // Zoom 3 about (100 + 7, 100 + 4), the integer half: x from 84.5 to
+  // 129.5, y from 90.5 to 117.5. Pixel centres on an edge are covered on
+  // the left and bottom edges only, so a centre at the exact half (107.5,
+  // 104.5) would show as pixel 129 (or row 118) drawn and 84 not.
+  rotate_zoom_sprite(9, 100, 100, 0, 3);
+  show_screen();
+  EXPECT_EQ(px(83, 104), 0);
+  EXPECT_EQ(px(84, 104), kRed);
+  EXPECT_EQ(px(102, 104), kRed);
+  EXPECT_EQ(px(109, 104), kGreen);
+  EXPECT_EQ(px(128, 104), kGreen);
+  EXPECT_EQ(px(129, 104), 0);
+  EXPECT_EQ(px(100, 90), 0);
+  EXPECT_EQ(px(100, 92), kRed);
+  EXPECT_EQ(px(100, 117), kRed);
+  EXPECT_EQ(px(100, 118), 0);
+  // The blue column lies between, blended by the filter.
+  const uint32_t middle = static_cast<uint32_t>(px(106, 104));
+  EXPECT_GT(middle >> 16, 0x80u);
+
+  // Half a turn at zoom 1.5 mirrors both ways about the same centre (x
+  // from 95.75 to 118.25, y from 97.25 to 110.75); a negative zoom without
+  // a turn gives the same picture.
+  for (const auto& [angle, zoom] : {std::pair<double, double>{180, 1.5}, {0, -1.5}}) {
+    show_screen();
+    rotate_zoom_sprite(9, 100, 100, angle, zoom);
+    show_screen();
+    EXPECT_EQ(px(95, 104), 0) << angle;
+    EXPECT_EQ(px(96, 104), kGreen) << angle;
+    EXPECT_EQ(px(104, 104), kGreen) << angle;
+    EXPECT_EQ(px(110, 104), kRed) << angle;
+    EXPECT_EQ(px(117, 104), kRed) << angle;
+    EXPECT_EQ(px(118, 104), 0) << angle;
+    EXPECT_EQ(px(100, 96), 0) << angle;
+    EXPECT_EQ(px(100, 98), kGreen) << angle;
+    EXPECT_EQ(px(100, 111), 0) << angle;
+  }
+  // A quarter turn at zoom 2: the 30 x 18 picture stands upright, 18 wide
+  // (98..115) and 30 high (89..118) about (107, 104); the right (green)
+  // comes to the top, the left (red) to the bottom.
+  show_screen();
+  rotate_zoom_sprite(9, 100, 100, 90, 2);
+  show_screen();
+  EXPECT_EQ(px(97, 104), 0);
+  // The blue column, one texel blended with a little green by the filter.
+  EXPECT_GT(static_cast<uint32_t>(px(100, 104)) >> 16, 0xF0u);
+  EXPECT_GT(static_cast<uint32_t>(px(115, 104)) >> 16, 0xF0u);
+  EXPECT_EQ(px(116, 104), 0);
+  EXPECT_EQ(px(107, 88), 0);
+  EXPECT_EQ(px(107, 89), kGreen);
+  EXPECT_EQ(px(107, 100), kGreen);
+  EXPECT_EQ(px(107, 108), kRed);
+  EXPECT_EQ(px(107, 118), kRed);
+  EXPECT_EQ(px(107, 119), 0);
 }
 
 TEST_F(SpriteTest, KeyedPixelsAreNeverDrawn) {

@@ -3,10 +3,13 @@
 //   quarvel-pack create PACK FILE...          new pack file
 //   quarvel-pack list PACK                    show the directory
 //   quarvel-pack extract PACK [NAME...] [-o DIR]
-//   quarvel-pack append TARGET FILE...        pack appended to TARGET
+//   quarvel-pack append TARGET FILE...        pack appended to TARGET (merged
+//                                             with one already there)
+//   quarvel-pack strip TARGET                 appended pack removed
 //
 // Exit codes: 0 done, 1 failed (I/O, not a pack, damaged entries, names
 // not found), 2 misuse.
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -48,7 +51,12 @@ const char kUsage[] =
     "  append TARGET FILE...         append a pack holding FILEs to the end of\n"
     "                                the existing file TARGET (for example the\n"
     "                                game executable, making a single-file\n"
-    "                                game); TARGET keeps its mode bits\n"
+    "                                game); TARGET keeps its mode bits.\n"
+    "                                A pack already appended is merged: its\n"
+    "                                entries stay unless a FILE of the same\n"
+    "                                name replaces them, and TARGET ends in\n"
+    "                                one pack\n"
+    "  strip TARGET                  remove the pack appended to TARGET\n"
     "\n"
     "options:\n"
     "  -h, --help                    show this text\n"
@@ -150,6 +158,100 @@ int cmd_create(const std::vector<std::string>& args) {
   return kOk;
 }
 
+// The packs appended at the end of a file (normally one; several when an
+// older tool appended twice) and where the first of them starts.
+struct AppendedPacks {
+  int count = 0;
+  uint64_t start = 0;                     // the file's size when there is none
+  std::vector<fmt::StoredEntry> entries;  // oldest pack first; a later entry replaces an earlier one
+  bool own_pack = false;                  // the whole file is a pack of its own
+};
+
+// Adds the entry, replacing one of the same name (names ignore case).
+// Returns true when it replaced one.
+bool put_entry(std::vector<fmt::StoredEntry>& entries, fmt::StoredEntry entry) {
+  for (fmt::StoredEntry& e : entries) {
+    if (fmt::names_equal(e.name.c_str(), e.name.size(), entry.name.c_str(), entry.name.size())) {
+      e = std::move(entry);
+      return true;
+    }
+  }
+  entries.push_back(std::move(entry));
+  return false;
+}
+
+// Reads every pack appended to `bytes`, newest (last) first, keeping their
+// entries' stored data as it is. False (with a reason) for a damaged pack.
+bool find_appended_packs(const std::vector<uint8_t>& bytes, AppendedPacks& packs, std::string& why) {
+  packs = AppendedPacks();
+  uint64_t end = bytes.size();
+  std::vector<std::vector<fmt::StoredEntry>> newest_first;
+  for (;;) {
+    const fmt::PackSource source = fmt::bytes_source(bytes.data(), static_cast<size_t>(end));
+    int32_t directory = 0;
+    if (fmt::read_trailer(source, directory) != fmt::TrailerStatus::ok) break;
+    if (directory >= 0) {
+      // A pack file of its own, not one appended to a program.
+      packs.own_pack = packs.count == 0;
+      break;
+    }
+    uint64_t lowest = 0;
+    if (!fmt::resolve_offset(end, directory, directory, lowest)) {
+      why = "the appended pack's directory lies outside the file";
+      return false;
+    }
+    std::vector<fmt::StoredEntry> entries;
+    fmt::DirectoryWalker walk(source, directory);
+    fmt::DirectoryEntry e;
+    while (walk.next(e)) {
+      uint64_t pos = 0;
+      if (!fmt::resolve_offset(end, directory, e.offset, pos) || e.stored_size > end - pos) {
+        why = std::string("entry \"") + e.name + "\" of the appended pack lies outside the file";
+        return false;
+      }
+      lowest = std::min(lowest, pos);
+      fmt::StoredEntry stored;
+      stored.name = e.name;
+      stored.stored.assign(bytes.begin() + static_cast<std::ptrdiff_t>(pos),
+                           bytes.begin() + static_cast<std::ptrdiff_t>(pos + e.stored_size));
+      // Within one pack the runtime serves the first of equal names.
+      bool shadowed = false;
+      for (const fmt::StoredEntry& k : entries) {
+        shadowed = shadowed || fmt::names_equal(k.name.c_str(), k.name.size(), stored.name.c_str(), stored.name.size());
+      }
+      if (!shadowed) entries.push_back(std::move(stored));
+    }
+    newest_first.push_back(std::move(entries));
+    ++packs.count;
+    end = lowest;
+  }
+  packs.start = end;
+  for (auto it = newest_first.rbegin(); it != newest_first.rend(); ++it) {
+    for (fmt::StoredEntry& e : *it) put_entry(packs.entries, std::move(e));
+  }
+  return true;
+}
+
+// Replaces the file's bytes from `start` on with `tail`, in place, so the
+// file keeps its inode, owner and mode bits. On a failure the old tail is
+// written back.
+bool replace_tail(const std::string& path, uint64_t start, const std::vector<uint8_t>& old_bytes,
+                  const std::vector<uint8_t>& tail) {
+  auto write_tail = [&](const uint8_t* data, size_t size) {
+    std::FILE* f = std::fopen(path.c_str(), "r+b");
+    if (f == nullptr) return false;
+    bool ok = fseeko(f, static_cast<off_t>(start), SEEK_SET) == 0 && std::fwrite(data, 1, size, f) == size;
+    ok = std::fclose(f) == 0 && ok;
+    std::error_code ec;
+    if (ok) fs::resize_file(path, start + size, ec);
+    return ok && !ec;
+  };
+  if (write_tail(tail.data(), tail.size())) return true;
+  error(path + ": write failed: " + errno_text());
+  write_tail(old_bytes.data() + start, static_cast<size_t>(old_bytes.size() - start));
+  return false;
+}
+
 int cmd_append(const std::vector<std::string>& args) {
   if (args.size() < 2) return misuse("append needs a target file and at least one file");
   const std::string& target = args[0];
@@ -158,44 +260,65 @@ int cmd_append(const std::vector<std::string>& args) {
     error(target + ": no such regular file to append to");
     return kFailed;
   }
-  std::vector<fmt::StoredEntry> entries;
-  if (!collect_entries({args.begin() + 1, args.end()}, entries)) return kFailed;
-  std::vector<uint8_t> pack;
+  std::vector<fmt::StoredEntry> added;
+  if (!collect_entries({args.begin() + 1, args.end()}, added)) return kFailed;
+  std::vector<uint8_t> old_bytes;
+  if (!read_whole_file(target, old_bytes)) return kFailed;
+  // A pack already appended is merged with the new files (one of the same
+  // name is replaced) and the result replaces it: one pack at the end.
+  AppendedPacks packs;
   std::string why;
-  if (!fmt::write_pack(entries, fmt::PackBase::from_end, pack, why)) {
+  if (!find_appended_packs(old_bytes, packs, why)) {
+    error(target + ": " + why + "; nothing changed");
+    return kFailed;
+  }
+  if (packs.own_pack) {
+    error(target + ": is a pack file of its own; use create to make a new one");
+    return kFailed;
+  }
+  const size_t kept_before = packs.entries.size();
+  size_t replaced = 0;
+  for (fmt::StoredEntry& e : added) replaced += put_entry(packs.entries, std::move(e)) ? 1 : 0;
+  std::vector<uint8_t> pack;
+  if (!fmt::write_pack(packs.entries, fmt::PackBase::from_end, pack, why)) {
     error(target + ": " + why);
     return kFailed;
   }
-  const uintmax_t old_size = fs::file_size(target, ec);
+  if (!replace_tail(target, packs.start, old_bytes, pack)) return kFailed;
+  if (packs.count == 0) {
+    std::printf("%s: appended %zu entries, %zu bytes\n", target.c_str(), packs.entries.size(), pack.size());
+  } else {
+    std::printf("%s: pack replaced: %zu entries (%zu kept, %zu replaced, %zu new), %zu bytes\n", target.c_str(),
+                packs.entries.size(), kept_before - replaced, replaced, packs.entries.size() - kept_before,
+                pack.size());
+  }
+  return kOk;
+}
+
+int cmd_strip(const std::vector<std::string>& args) {
+  if (args.size() != 1) return misuse("strip needs exactly one file");
+  const std::string& target = args[0];
+  std::vector<uint8_t> bytes;
+  if (!read_whole_file(target, bytes)) return kFailed;
+  AppendedPacks packs;
+  std::string why;
+  if (!find_appended_packs(bytes, packs, why)) {
+    error(target + ": " + why + "; nothing changed");
+    return kFailed;
+  }
+  if (packs.count == 0) {
+    error(target + (packs.own_pack ? ": is a pack file of its own, not a file with a pack appended"
+                                   : ": has no pack appended"));
+    return kFailed;
+  }
+  std::error_code ec;
+  fs::resize_file(target, packs.start, ec);
   if (ec) {
     error(target + ": " + ec.message());
     return kFailed;
   }
-  {
-    std::FILE* f = std::fopen(target.c_str(), "rb");
-    if (f != nullptr) {
-      int32_t unused = 0;
-      if (fmt::read_trailer(fmt::file_source(f), unused) == fmt::TrailerStatus::ok) {
-        std::fprintf(stderr, "quarvel-pack: note: %s already ends in a pack; the new pack hides it\n",
-                     target.c_str());
-      }
-      std::fclose(f);
-    }
-  }
-  // Appending in place keeps the file's inode, owner and mode bits.
-  std::FILE* f = std::fopen(target.c_str(), "ab");
-  if (f == nullptr) {
-    error(target + ": cannot open for appending: " + errno_text());
-    return kFailed;
-  }
-  bool ok = std::fwrite(pack.data(), 1, pack.size(), f) == pack.size();
-  ok = std::fclose(f) == 0 && ok;
-  if (!ok) {
-    error(target + ": write failed: " + errno_text());
-    fs::resize_file(target, old_size, ec);  // back to what it was
-    return kFailed;
-  }
-  std::printf("%s: appended %zu entries, %zu bytes\n", target.c_str(), entries.size(), pack.size());
+  std::printf("%s: pack removed (%zu entries), %" PRIu64 " bytes left\n", target.c_str(), packs.entries.size(),
+              static_cast<uint64_t>(packs.start));
   return kOk;
 }
 
@@ -368,5 +491,6 @@ int main(int argc, char** argv) {
   if (command == "list") return cmd_list(args);
   if (command == "extract") return cmd_extract(args);
   if (command == "append") return cmd_append(args);
+  if (command == "strip") return cmd_strip(args);
   return misuse(("unknown command \"" + command + "\"").c_str());
 }

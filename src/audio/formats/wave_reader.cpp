@@ -12,8 +12,8 @@ namespace {
 constexpr size_t kFixedHeader = 36;
 constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
-// Offset of the extensible format's sub-format tag from the file start.
-constexpr size_t kSubFormatAt = 44;
+// Offset of the extensible format's sub-format tag in the format chunk body.
+constexpr size_t kSubFormatAt = 24;
 
 uint16_t u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t u32(const uint8_t* p) {
@@ -40,57 +40,71 @@ bool skip_body(size_t length, size_t& at, uint32_t size) {
 
 }  // namespace
 
-bool parse_wave(const uint8_t* bytes, size_t length, WaveSound& out) {
+bool parse_wave(const uint8_t* bytes, size_t length, WaveSound& out, const char** why) {
   out = WaveSound();
-  if (bytes == nullptr || length < kFixedHeader) return false;
-
-  const uint32_t format_size = u32(bytes + 16);
-  const uint16_t format_tag = u16(bytes + 20);
-  const uint16_t channels = u16(bytes + 22);
-  const uint32_t rate = u32(bytes + 24);
-  const uint16_t block_align = u16(bytes + 32);
-  const uint16_t bits = u16(bytes + 34);
-
-  // The format chunk body starts at 20; it must hold the fields above.
-  if (format_size < 16) return false;
-  size_t at = 20;
-  if (!skip_body(length, at, format_size)) return false;
-
-  if (format_tag == kFormatExtensible) {
-    if (format_size < 40 || u16(bytes + kSubFormatAt) != kFormatPcm) return false;
-  } else if (format_tag != kFormatPcm) {
+  auto fail = [why](const char* reason) {
+    if (why) *why = reason;
     return false;
+  };
+  if (bytes == nullptr || length < 12 || std::memcmp(bytes, "RIFF", 4) != 0 || std::memcmp(bytes + 8, "WAVE", 4) != 0) {
+    return fail("not a wave file");
   }
-  if (channels != 1 && channels != 2) return false;
-  if (bits != 8 && bits != 16) return false;
-  if (block_align != channels * (bits / 8)) return false;
-  if (rate == 0) return false;
+  if (length < kFixedHeader) return fail("damaged (too short)");
 
-  char id[4];
-  uint32_t size = 0;
-  if (!chunk_header(bytes, length, at, id, size)) return false;
-  at += 8;
-  if (std::memcmp(id, "fact", 4) == 0) {
-    if (!skip_body(length, at, size)) return false;
-    if (!chunk_header(bytes, length, at, id, size)) return false;
+  WaveSound format;
+  bool have_format = false;
+  size_t at = 12;
+  for (;;) {
+    char id[4];
+    uint32_t size = 0;
+    if (!chunk_header(bytes, length, at, id, size)) {
+      return fail(have_format ? "damaged (no data chunk)" : "damaged (no format chunk)");
+    }
     at += 8;
+    if (std::memcmp(id, "fmt ", 4) == 0) {
+      if (have_format) return fail("damaged (two format chunks)");
+      // The body must hold the fields read below.
+      if (size < 16 || size > length - at) return fail("damaged (format chunk)");
+      const uint8_t* body = bytes + at;
+      const uint16_t format_tag = u16(body);
+      const uint16_t channels = u16(body + 2);
+      const uint32_t rate = u32(body + 4);
+      const uint16_t block_align = u16(body + 12);
+      const uint16_t bits = u16(body + 14);
+      if (format_tag == kFormatExtensible) {
+        if (size < 40) return fail("damaged (format chunk)");
+        if (u16(body + kSubFormatAt) != kFormatPcm) return fail("unsupported format (samples are not PCM)");
+      } else if (format_tag != kFormatPcm) {
+        return fail("unsupported format (samples are not PCM)");
+      }
+      if (channels != 1 && channels != 2) return fail("unsupported format (only 1 or 2 channels)");
+      if (bits != 8 && bits != 16) return fail("unsupported format (only 8 or 16 bits a sample)");
+      if (block_align != channels * (bits / 8)) return fail("damaged (block align)");
+      if (rate == 0) return fail("damaged (sample rate 0)");
+      format.channels = channels;
+      format.sample_rate = rate;
+      format.bits_per_sample = bits;
+      format.block_align = block_align;
+      have_format = true;
+      skip_body(length, at, size);
+    } else if (std::memcmp(id, "data", 4) == 0) {
+      if (!have_format) return fail("damaged (data before the format chunk)");
+      if (size > length - at) return fail("damaged (data chunk runs past the end)");
+      const size_t whole = size - size % static_cast<uint32_t>(format.block_align);
+      if (whole == 0) return fail("damaged (no whole sample frame)");
+      out = format;
+      out.samples = bytes + at;
+      out.sample_bytes = whole;
+      return true;
+    } else if (!skip_body(length, at, size)) {
+      // LIST, fact, cue, JUNK, bext, ...: skipped by their declared size.
+      return fail("damaged (a chunk runs past the end)");
+    }
   }
-  if (std::memcmp(id, "data", 4) != 0) return false;
-  if (size > length - at) return false;
-  const size_t whole = size - size % block_align;
-  if (whole == 0) return false;
-
-  out.channels = channels;
-  out.sample_rate = rate;
-  out.bits_per_sample = bits;
-  out.block_align = block_align;
-  out.samples = bytes + at;
-  out.sample_bytes = whole;
-  return true;
 }
 
-bool read_sound_file(const char* file_name, std::vector<uint8_t>& bytes, size_t max_bytes) {
-  return read_file_bytes(file_name, max_bytes, bytes);
+bool read_sound_file(const char* file_name, std::vector<uint8_t>& bytes, size_t max_bytes, const char** why) {
+  return read_file_bytes(file_name, max_bytes, bytes, why);
 }
 
 }  // namespace quarvel

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "gfx2d/formats/image_buffer.h"
 
@@ -16,7 +17,9 @@ namespace quarvel {
 
 // 8-bit (palette), 24-bit and 32-bit bitmaps. 32-bit pixels never carry
 // alpha. Bottom-up and top-down files both load the right way up.
-bool decode_bitmap(const uint8_t* data, size_t size, int64_t colour_key, ImageBuffer& out);
+// `why`, when given, receives the reason of a failure (here and below).
+bool decode_bitmap(const uint8_t* data, size_t size, int64_t colour_key, ImageBuffer& out,
+                   const char** why = nullptr);
 
 // PNG through libpng: palettes expanded, low bit depths unpacked to bytes,
 // 16-bit samples stripped to 8, a transparency chunk turned into alpha.
@@ -27,7 +30,9 @@ bool decode_png(const uint8_t* data, size_t size, int64_t colour_key, ImageBuffe
 bool read_bitmap_file(ImageBuffer& out, const char* file_name, int64_t colour_key);
 bool read_png_file(ImageBuffer& out, const char* file_name, int64_t colour_key);
 // Tries the bitmap reader first and the PNG reader when that fails,
-// whatever the file's name.
-bool read_image_file(ImageBuffer& out, const char* file_name, int64_t colour_key);
+// whatever the file's name. `why`, when given, receives the reason of a
+// failure: "not found", "too large", "cannot be read", "not a bitmap or
+// PNG", or the reason of the reader the file's first bytes point to.
+bool read_image_file(ImageBuffer& out, const char* file_name, int64_t colour_key, std::string* why = nullptr);
 
 }  // namespace quarvel

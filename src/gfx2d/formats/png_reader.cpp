@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "gfx2d/formats/image_readers.h"
@@ -31,6 +32,7 @@ struct PngSession {
   int bit_depth = 0;
   int colour_type = 0;
   size_t row_bytes = 0;
+  char error[96] = "";  // libpng's message of the error that ended the read
 };
 
 void read_from_memory(png_structp png, png_bytep out, size_t length) {
@@ -40,8 +42,13 @@ void read_from_memory(png_structp png, png_bytep out, size_t length) {
   session->position += length;
 }
 
-// Errors end the read silently; warnings are ignored.
-void on_png_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+// Errors end the read, keeping libpng's message for the caller; warnings
+// are ignored.
+void on_png_error(png_structp png, png_const_charp message) {
+  PngSession* session = static_cast<PngSession*>(png_get_error_ptr(png));
+  if (session != nullptr && message != nullptr) std::snprintf(session->error, sizeof session->error, "%s", message);
+  png_longjmp(png, 1);
+}
 void on_png_warning(png_structp, png_const_charp) {}
 
 // Reads the header and requests the conversions to 8-bit grey, RGB or RGBA.
@@ -49,6 +56,9 @@ bool read_png_header(PngSession* s) {
   if (setjmp(png_jmpbuf(s->png))) return false;
   png_set_read_fn(s->png, s, read_from_memory);
   png_set_user_limits(s->png, kMaxImageSide, kMaxImageSide);
+  // No chunk can hold more than the file does: a length field that claims
+  // more is refused before anything is allocated for it.
+  png_set_chunk_malloc_max(s->png, s->size);
   png_read_info(s->png, s->info);
 
   const int colour_type = png_get_color_type(s->png, s->info);
@@ -111,41 +121,81 @@ class PngSessionGuard {
   PngSession& session_;
 };
 
-bool fail(ImageBuffer& out) {
+bool fail(ImageBuffer& out, std::string* why, const std::string& reason) {
   out.clear();
+  if (why) *why = reason;
   return false;
 }
 
+const char* data_start(const uint8_t* data, size_t size) {
+  return size >= 4 ? reinterpret_cast<const char*>(data) : "";
+}
+
+// Walks the chunks after the signature up to IEND; the reason when a
+// chunk's length field runs past the end of the file, else null.
+const char* chunk_lengths_problem(const uint8_t* data, size_t size) {
+  static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  if (size < 8 || std::memcmp(data, kSignature, 8) != 0) return nullptr;  // libpng names it
+  size_t at = 8;
+  while (size - at >= 8) {
+    const uint32_t length = (uint32_t{data[at]} << 24) | (uint32_t{data[at + 1]} << 16) |
+                            (uint32_t{data[at + 2]} << 8) | data[at + 3];
+    if (length > size - at - 8 || size - at - 8 - length < 4) {
+      return "damaged PNG (a chunk's length runs past the end of the file)";
+    }
+    if (std::memcmp(data + at + 4, "IEND", 4) == 0) break;
+    at += 12 + length;
+  }
+  return nullptr;
+}
+
+// Deflate turns at most 1032 bytes into one byte of input; a picture whose
+// rows need more than that many times the file's bytes cannot be in it.
+constexpr uint64_t kMaxDeflateRatio = 1032;
+
 }  // namespace
 
-bool decode_png_named(const uint8_t* data, size_t size, int64_t colour_key, ImageBuffer& out,
-                      const char* name) {
-  if (data == nullptr || size == 0) return fail(out);
+bool decode_png_named(const uint8_t* data, size_t size, int64_t colour_key, ImageBuffer& out, const char* name,
+                      std::string* why) {
+  if (data == nullptr || size == 0) return fail(out, why, "not a PNG");
   PngSession session;
   session.data = data;
   session.size = size;
   PngSessionGuard guard(session);
-  session.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, on_png_error, on_png_warning);
-  if (session.png == nullptr) return fail(out);
+  session.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &session, on_png_error, on_png_warning);
+  if (session.png == nullptr) return fail(out, why, "too large");
   session.info = png_create_info_struct(session.png);
-  if (session.info == nullptr) return fail(out);
+  if (session.info == nullptr) return fail(out, why, "too large");
 
-  if (!read_png_header(&session)) return fail(out);
-  if (session.channels != 1 && session.channels != 3 && session.channels != 4) return fail(out);
+  // Every chunk's length is checked against the bytes that follow it before
+  // libpng sees the file: its text handlers allocate what a length field
+  // says before they find out that the bytes are not there.
+  if (const char* problem = chunk_lengths_problem(data, size)) return fail(out, why, problem);
+  if (!read_png_header(&session)) {
+    if (std::strncmp(data_start(data, size), "\x89PNG", 4) != 0) return fail(out, why, "not a PNG");
+    return fail(out, why, std::string("damaged PNG (") + (session.error[0] ? session.error : "header") + ")");
+  }
+  if (session.channels != 1 && session.channels != 3 && session.channels != 4) {
+    return fail(out, why, "unsupported PNG (grey with alpha)");
+  }
   if (session.bit_depth != 8) {
     std::printf("File %s has bit depth %d.\n", name, session.bit_depth);
     std::printf("Only bit depth of 8 is supported.\n");
-    return fail(out);
+    return fail(out, why, "unsupported PNG (bit depth)");
   }
   if (session.colour_type != PNG_COLOR_TYPE_GRAY && session.colour_type != PNG_COLOR_TYPE_RGB &&
       session.colour_type != PNG_COLOR_TYPE_RGB_ALPHA) {
     std::printf("File %s has unsupported color type.\n", name);
     std::printf("Types GRAY, RGB and RGB_ALPHA are supported.\n");
-    return fail(out);
+    return fail(out, why, "unsupported PNG (colour type)");
   }
-  if (!image_size_allowed(session.width, session.height)) return fail(out);
+  if (!image_size_allowed(session.width, session.height)) return fail(out, why, "too large");
   if (session.row_bytes != static_cast<size_t>(session.width) * static_cast<size_t>(session.channels)) {
-    return fail(out);
+    return fail(out, why, "unsupported PNG (row layout)");
+  }
+  // The header's size is trusted only as far as the file could hold it.
+  if ((static_cast<uint64_t>(session.row_bytes) + 1) * session.height > kMaxDeflateRatio * size) {
+    return fail(out, why, "damaged PNG (more pixels than the file can hold)");
   }
 
   // The rows are decoded straight into the picture, 4 bytes per pixel apart,
@@ -156,10 +206,12 @@ bool decode_png_named(const uint8_t* data, size_t size, int64_t colour_key, Imag
     out.pixels.assign(stride * session.height, 0);
     rows.resize(session.height);
   } catch (const std::bad_alloc&) {
-    return fail(out);
+    return fail(out, why, "too large");
   }
   for (png_uint_32 r = 0; r < session.height; ++r) rows[r] = out.pixels.data() + r * stride;
-  if (!read_png_rows(&session, rows.data())) return fail(out);
+  if (!read_png_rows(&session, rows.data())) {
+    return fail(out, why, std::string("damaged PNG (") + (session.error[0] ? session.error : "pixel data") + ")");
+  }
 
   out.width = static_cast<int32_t>(session.width);
   out.height = static_cast<int32_t>(session.height);

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "gfx2d/formats/image_buffer.h"
 
@@ -10,7 +11,8 @@ namespace quarvel {
 
 // decode_png, naming `name` in the messages it prints for an unsupported
 // bit depth or colour type.
+// `why`, when given, receives the reason of a failure.
 bool decode_png_named(const uint8_t* data, size_t size, int64_t colour_key, ImageBuffer& out,
-                      const char* name);
+                      const char* name, std::string* why = nullptr);
 
 }  // namespace quarvel
