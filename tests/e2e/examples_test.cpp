@@ -1,0 +1,281 @@
+// The 2D examples run headless from replay files: each is copied with the
+// assets it reads into a fresh folder, runs a fixed number of frames, saves
+// some of them, and the saved frames (and files it writes) are checked.
+// Each test is its own ctest entry (--gtest_filter), so they run in parallel.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "gfx2d/formats/image_buffer.h"
+#include "gfx2d/formats/image_readers.h"
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ExampleRun {
+  std::string dir;     // the example's folder (its working directory)
+  std::string frames;  // the saved frames
+  int exit_code = -1;
+
+  quarvel::ImageBuffer frame(long n) const {
+    char name[32];
+    std::snprintf(name, sizeof name, "/frame-%06ld.png", n);
+    quarvel::ImageBuffer image;
+    EXPECT_TRUE(quarvel::read_png_file(image, (frames + name).c_str(), quarvel::kNoColourKey)) << name;
+    return image;
+  }
+  std::string file(const std::string& name) const {
+    std::ifstream in(dir + "/" + name, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+};
+
+// Runs the example for `frames` frames with the replay lines, saving every
+// `every`-th frame; `tag` names the run's folder.
+ExampleRun run_example(const std::string& name, const std::string& tag, long frames,
+                       std::initializer_list<const char*> assets, std::initializer_list<const char*> replay,
+                       long every = 10, const std::string& extra_args = "") {
+  ExampleRun run;
+  const std::string base = quarvel_test::temp_dir() + "/" + tag;
+  run.dir = base + "/app";
+  run.frames = base + "/frames";
+  fs::remove_all(base);
+  fs::create_directories(run.dir);
+  fs::create_directories(run.frames);
+  const fs::path examples(EXAMPLES_DIR);
+  fs::copy_file(examples / name, fs::path(run.dir) / name);
+  for (const char* asset : assets) fs::copy_file(examples / asset, fs::path(run.dir) / asset);
+  {
+    std::ofstream script(base + "/replay.txt");
+    script << "quarvel-input 1\nseed 3\n";
+    for (const char* line : replay) script << line << "\n";
+  }
+  const std::string command = "cd / && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy QUARVEL_NO_DIALOGS=1 "
+                              "QUARVEL_SAVE_FRAMES='" + run.frames + "' QUARVEL_SAVE_EVERY=" + std::to_string(every) +
+                              " QUARVEL_TRACE='" + base + "/trace.txt' timeout 60 '" + run.dir + "/" + name + "' " +
+                              std::to_string(frames) + " --replay '" + base + "/replay.txt' " + extra_args +
+                              " >'" + base + "/out.txt' 2>&1";
+  run.exit_code = std::system(command.c_str());
+  EXPECT_EQ(run.exit_code, 0) << name;
+  return run;
+}
+
+const uint8_t* pixel(const quarvel::ImageBuffer& image, int x, int y) {
+  return &image.pixels[(static_cast<size_t>(y) * image.width + x) * 4];
+}
+
+// Pixels in the rectangle whose colour passes the test.
+template <typename Test>
+int count_pixels(const quarvel::ImageBuffer& image, int x0, int y0, int x1, int y1, Test test) {
+  int n = 0;
+  for (int y = y0; y < y1 && y < image.height; ++y)
+    for (int x = x0; x < x1 && x < image.width; ++x) {
+      const uint8_t* p = pixel(image, x, y);
+      if (test(p[0], p[1], p[2])) ++n;
+    }
+  return n;
+}
+
+bool yellowish(int r, int g, int b) { return r > 200 && g > 150 && b < 120; }
+bool bright(int r, int g, int b) { return r > 180 && g > 180 && b > 180; }
+bool wooden(int r, int g, int b) { return r > 90 && r < 220 && g > 40 && g < 160 && b < 90 && r > g + 30; }
+
+std::string first_line(const std::string& text) { return text.substr(0, text.find_first_of("\r\n")); }
+
+// The whole game: the title in yellow, a game started with Return in which
+// the basket moves right and catches stars, lives lost to stars that fall,
+// the game-over screen with the fanfare of a new highscore, and that
+// highscore written to its line file.
+TEST(Examples, StarCatcherPlaysAGameAndKeepsItsHighscore) {
+  const ExampleRun run = run_example("star_catcher", "catcher", 600, {"keyclick.wav", "explosion.wav", "fanfare.wav", "font.bmp"},
+                                     {"frame 20 down 28", "frame 22 up 28", "frame 40 down 205", "frame 70 up 205",
+                                      "frame 100 mouse 249 100", "frame 180 mouse 258 100", "frame 220 mouse 142 100",
+                                      "frame 300 mouse 195 100"});
+  // Title: the big letters of "STAR CATCHER" between two yellow stars.
+  const quarvel::ImageBuffer title = run.frame(10);
+  ASSERT_EQ(title.width, 320);
+  EXPECT_GT(count_pixels(title, 90, 50, 230, 75, bright), 100);
+  EXPECT_GT(count_pixels(title, 44, 48, 76, 80, yellowish), 100);
+  EXPECT_GT(count_pixels(title, 244, 48, 276, 80, yellowish), 100);
+  // Play: the basket at the bottom, further right after Right was held.
+  const quarvel::ImageBuffer start = run.frame(30);
+  const quarvel::ImageBuffer moved = run.frame(80);
+  EXPECT_GT(count_pixels(start, 130, 200, 190, 225, wooden), 200);
+  EXPECT_LT(count_pixels(moved, 130, 200, 170, 225, wooden), 50);
+  EXPECT_GT(count_pixels(moved, 220, 200, 320, 225, wooden), 200);
+  // Stars fell and were heard being caught, and the game ended: the last
+  // frames show the game-over text in red.
+  const std::string trace = run.file("../trace.txt");
+  const quarvel::ImageBuffer over = run.frame(590);
+  EXPECT_GT(count_pixels(over, 100, 60, 220, 85, bright), 100);
+  EXPECT_EQ(count_pixels(over, 0, 200, 320, 225, wooden), 0);
+  // The highscore line file: the score of the game, kept for the next run.
+  EXPECT_EQ(first_line(run.file("starcatch-high.txt")), "60") << trace;
+  EXPECT_NE(trace.find("play_sound 1 "), std::string::npos) << trace;  // a star caught
+  EXPECT_NE(trace.find("play_sound 3 0 1"), std::string::npos) << trace;  // the new-highscore fanfare
+}
+
+}  // namespace
+
+namespace {
+
+bool same_pixel(const uint8_t* a, const uint8_t* b) { return a[0] == b[0] && a[1] == b[1] && a[2] == b[2]; }
+
+// Sprites: the mirrored copy is the plain one flipped left-right, pixel for
+// pixel, and the three alpha modes give the picture's colour, a mix with
+// the floor behind and the floor brightened.
+TEST(Examples, SpritesMirrorAndBlend) {
+  const ExampleRun run = run_example("sprites", "sprites", 20, {"raumer.bmp"}, {});
+  const quarvel::ImageBuffer image = run.frame(20);
+  ASSERT_EQ(image.width, 320);
+  int differing = 0, coloured = 0;
+  for (int y = 24; y < 40; ++y)
+    for (int x = 0; x < 28; ++x) {
+      if (!same_pixel(pixel(image, 8 + x, y), pixel(image, 128 + 27 - x, y))) ++differing;
+      if (pixel(image, 8 + x, y)[0] > 200) ++coloured;
+    }
+  EXPECT_EQ(differing, 0);
+  EXPECT_GT(coloured, 100);
+  // The arrow's red body (220, 40, 40) over a dark floor square (90, 90,
+  // 110) in each alpha panel: as it is; at -0.5 the picture's colour is
+  // scaled by 0.5 and then blended by its alpha 0.5 (a quarter of it over
+  // half the floor); at 0.6 added, scaled by 0.6.
+  const uint8_t* opaque = pixel(image, 8 + 20, 124);
+  const uint8_t* translucent = pixel(image, 112 + 20, 124);
+  const uint8_t* additive = pixel(image, 216 + 20, 124);
+  EXPECT_GT(opaque[0], 200);
+  EXPECT_LT(opaque[1], 60);
+  EXPECT_NEAR(translucent[0], 100, 12);
+  EXPECT_NEAR(translucent[1], 55, 12);
+  EXPECT_NEAR(translucent[2], 65, 12);
+  EXPECT_NEAR(additive[0], 222, 12);
+  EXPECT_NEAR(additive[1], 114, 12);
+  EXPECT_NEAR(additive[2], 134, 12);
+}
+
+// Text: the tinted lines take their colour, the built-in font draws white,
+// and the printed frame number changes from frame to frame.
+TEST(Examples, TextFontsColoursAndNumbers) {
+  const ExampleRun run = run_example("text", "text", 20, {"font.bmp", "fontbig.bmp"}, {});
+  const quarvel::ImageBuffer a = run.frame(10);
+  const quarvel::ImageBuffer b = run.frame(20);
+  ASSERT_EQ(b.width, 320);
+  EXPECT_GT(count_pixels(b, 8, 72, 200, 86, [](int r, int g, int bl) { return g > 200 && r < 160 && bl < 160; }), 30);
+  EXPECT_GT(count_pixels(b, 8, 96, 200, 104, [](int r, int g, int bl) { return r > 240 && g > 240 && bl > 240; }), 30);
+  EXPECT_GT(count_pixels(b, 8, 108, 200, 116,
+                         [](int r, int g, int bl) { return r > 220 && g > 120 && g < 200 && bl < 100; }),
+            30);
+  // The big title: many pixels that are not the dark background.
+  EXPECT_GT(count_pixels(b, 0, 0, 320, 56, [](int r, int g, int) { return r > 120 || g > 120; }), 200);
+  int changed = 0;
+  for (int y = 130; y < 138; ++y)
+    for (int x = 120; x < 180; ++x) changed += same_pixel(pixel(a, x, y), pixel(b, x, y)) ? 0 : 1;
+  EXPECT_GT(changed, 5);
+}
+
+bool blue_ball(int r, int g, int b) { return r < 120 && g > 160 && b > 220; }
+bool white(int r, int g, int b) { return r > 240 && g > 240 && b > 240; }
+
+// Input from a replay: Right moves the ball, the pointer and its left
+// button show, the pad's stick moves its dot, typed keys appear as text and
+// Back takes the last one away.
+TEST(Examples, InputFromKeysMousePadAndTyping) {
+  const ExampleRun run = run_example("input", "input", 100, {},
+                                     {"frame 5 down 205", "frame 35 up 205", "frame 10 mouse 250 60",
+                                      "frame 10 button left 1", "frame 5 joystick 0 attach Test Pad",
+                                      "frame 6 joystick 0 axis x 32768", "frame 50 down 35", "frame 51 up 35",
+                                      "frame 52 down 23", "frame 53 up 23", "frame 54 down 23", "frame 55 up 23",
+                                      "frame 72 down 14", "frame 73 up 14"});
+  const quarvel::ImageBuffer before = run.frame(30);
+  const quarvel::ImageBuffer moved = run.frame(40);
+  const quarvel::ImageBuffer typed = run.frame(60);
+  const quarvel::ImageBuffer erased = run.frame(100);  // the cursor is off
+  ASSERT_EQ(moved.width, 320);
+  EXPECT_EQ(count_pixels(moved, 70, 60, 90, 80, blue_ball), 0);
+  EXPECT_GT(count_pixels(moved, 130, 60, 150, 80, blue_ball), 60);
+  EXPECT_TRUE(white(pixel(moved, 250, 60)[0], pixel(moved, 250, 60)[1], pixel(moved, 250, 60)[2]));
+  EXPECT_GT(count_pixels(moved, 170, 20, 186, 28, [](int r, int g, int) { return r > 200 && g < 120; }), 100);
+  EXPECT_GT(count_pixels(moved, 203, 115, 213, 125, [](int r, int g, int) { return g > 200 && r < 160; }), 30);
+  // Typed text: nothing before, "hii" after (three cells), "hi" after Back.
+  EXPECT_EQ(count_pixels(before, 8, 190, 60, 198, white), 0);
+  EXPECT_GT(count_pixels(typed, 16, 190, 32, 198, white), 5);
+  EXPECT_GT(count_pixels(typed, 24, 190, 32, 198, white), 2);
+  EXPECT_GT(count_pixels(erased, 8, 190, 24, 198, white), 5);
+  EXPECT_EQ(count_pixels(erased, 24, 190, 60, 198, white), 0);
+}
+
+bool red_lamp(const quarvel::ImageBuffer& image, int x) {
+  const uint8_t* p = pixel(image, x + 20, 16);
+  return p[0] > 200 && p[1] < 80;
+}
+
+// Collision by pixels: the star in the ring's hole (rectangles overlap) is
+// no hit, on the ring it is, and the translucent ghost collides as well.
+TEST(Examples, CollisionIsPixelExact) {
+  const ExampleRun run = run_example("collision", "collision", 90, {},
+                                     {"frame 5 mouse 80 140", "frame 30 mouse 80 108", "frame 60 mouse 150 200",
+                                      "frame 85 mouse 233 125"});
+  const quarvel::ImageBuffer hole = run.frame(20), ring = run.frame(40), apart = run.frame(70), ghost = run.frame(90);
+  ASSERT_EQ(hole.width, 320);
+  EXPECT_FALSE(red_lamp(hole, 8));
+  EXPECT_TRUE(red_lamp(ring, 8));
+  EXPECT_FALSE(red_lamp(ring, 168));
+  EXPECT_FALSE(red_lamp(apart, 8));
+  EXPECT_FALSE(red_lamp(apart, 168));
+  EXPECT_TRUE(red_lamp(ghost, 168));
+  EXPECT_FALSE(red_lamp(ghost, 8));
+}
+
+}  // namespace
+
+namespace {
+
+// Sound: each ring is panned to the bell's side (right first, later left),
+// at a volume between -25 dB and full, louder when nearer; a click on the
+// slider sets the music volume to one half, and the slider shows it.
+TEST(Examples, SoundPansByPlaceAndSetsMusicVolume) {
+  const ExampleRun run = run_example("sound", "sound", 200, {"keyclick.wav", "music.mp3"},
+                                     {"frame 55 mouse 295 120", "frame 60 button left 1", "frame 62 button left 0"});
+  std::istringstream trace(run.file("../trace.txt"));
+  std::string line;
+  std::vector<double> pans, volumes;
+  bool music = false, half = false;
+  while (std::getline(trace, line)) {
+    double frame = 0, slot = 0, pan = 0, volume = 0;
+    if (std::sscanf(line.c_str(), "frame %lf play_sound %lf %lf %lf", &frame, &slot, &pan, &volume) == 4) {
+      pans.push_back(pan);
+      volumes.push_back(volume);
+    }
+    music = music || line.find("play_music music.mp3") != std::string::npos;
+    half = half || line.find("set_music_volume 0.5") != std::string::npos;
+  }
+  ASSERT_EQ(pans.size(), 6u) << run.file("../trace.txt");
+  EXPECT_GT(pans[1], 0.8);  // frame 60: far right
+  EXPECT_NEAR(pans[3], 0, 0.01);
+  EXPECT_LT(pans[5], -0.8);  // frame 180: far left
+  for (double v : volumes) {
+    EXPECT_GT(v, 0.75);
+    EXPECT_LE(v, 1);
+  }
+  EXPECT_GT(volumes[3], volumes[1]);  // in the middle, nearer the listener
+  EXPECT_TRUE(music);
+  EXPECT_TRUE(half);
+  const quarvel::ImageBuffer image = run.frame(100);
+  ASSERT_EQ(image.width, 320);
+  auto pink = [](int r, int g, int b) { return r > 200 && g < 160 && b > 160; };
+  EXPECT_EQ(count_pixels(image, 300, 40, 308, 118, pink), 0);
+  EXPECT_GT(count_pixels(image, 300, 122, 308, 200, pink), 8 * 76);
+}
+
+}  // namespace
