@@ -279,3 +279,65 @@ TEST(Examples, SoundPansByPlaceAndSetsMusicVolume) {
 }
 
 }  // namespace
+
+namespace {
+
+bool same_image(const quarvel::ImageBuffer& a, const quarvel::ImageBuffer& b) {
+  return a.width == b.width && a.height == b.height && a.pixels == b.pixels;
+}
+
+// Surfaces: the picture drawn off-screen shows on the screen, mirrored
+// pixel for pixel beside it; S writes snapshot.png, which is one of the
+// presented frames exactly.
+TEST(Examples, SurfacesMirrorAndSnapshot) {
+  const ExampleRun run = run_example("surfaces", "surfaces", 40, {}, {"frame 30 down 31", "frame 32 up 31"}, 1);
+  const quarvel::ImageBuffer image = run.frame(20);
+  ASSERT_EQ(image.width, 320);
+  int differing = 0, sky = 0;
+  for (int y = 8; y < 104; ++y)
+    for (int x = 0; x < 128; ++x) {
+      const uint8_t* p = pixel(image, 8 + x, y);
+      if (!same_pixel(p, pixel(image, 144 + 127 - x, y))) ++differing;
+      if (p[2] > 190 && p[0] < 160) ++sky;
+    }
+  EXPECT_EQ(differing, 0);
+  EXPECT_GT(sky, 2000);
+  quarvel::ImageBuffer snapshot;
+  ASSERT_TRUE(quarvel::read_png_file(snapshot, (run.dir + "/snapshot.png").c_str(), quarvel::kNoColourKey));
+  bool matched = false;
+  for (long n = 29; n <= 33; ++n) matched = matched || same_image(snapshot, run.frame(n));
+  EXPECT_TRUE(matched);
+}
+
+}  // namespace
+
+namespace {
+
+// Primitives: the shaded fan is white at its centre and blends towards its
+// corners' hues; the textured square shows both colours of its picture; the
+// swatch shows what get_pixel read under the fan's centre (white).
+TEST(Examples, PrimitivesShadeAndTextureFans) {
+  const ExampleRun run = run_example("primitives", "primitives", 20, {}, {});
+  const quarvel::ImageBuffer image = run.frame(20);
+  ASSERT_EQ(image.width, 320);
+  const uint8_t* centre = pixel(image, 60, 180);
+  EXPECT_GT(centre[0] + centre[1] + centre[2], 3 * 235);
+  // Many distinct colours in the fan: the corners' hues mix smoothly.
+  std::vector<bool> seen(1 << 15);
+  int distinct = 0;
+  for (int y = 140; y < 220; ++y)
+    for (int x = 20; x < 100; ++x) {
+      const uint8_t* p = pixel(image, x, y);
+      const size_t key = (p[0] >> 3) | (p[1] >> 3) << 5 | (p[2] >> 3) << 10;
+      if (!seen[key]) {
+        seen[key] = true;
+        ++distinct;
+      }
+    }
+  EXPECT_GT(distinct, 300);
+  EXPECT_GT(count_pixels(image, 225, 150, 285, 210, white), 300);
+  EXPECT_GT(count_pixels(image, 225, 150, 285, 210, [](int r, int, int b) { return b > 180 && r < 100; }), 300);
+  EXPECT_TRUE(white(pixel(image, 116, 228)[0], pixel(image, 116, 228)[1], pixel(image, 116, 228)[2]));
+}
+
+}  // namespace
