@@ -45,17 +45,21 @@ struct ExampleRun {
 // `every`-th frame; `tag` names the run's folder.
 ExampleRun run_example(const std::string& name, const std::string& tag, long frames,
                        std::initializer_list<const char*> assets, std::initializer_list<const char*> replay,
-                       long every = 10, const std::string& extra_args = "") {
+                       long every = 10, const std::string& extra_args = "", bool fresh = true) {
   ExampleRun run;
   const std::string base = quarvel_test::temp_dir() + "/" + tag;
   run.dir = base + "/app";
   run.frames = base + "/frames";
-  fs::remove_all(base);
+  // A fresh run starts in an empty folder; otherwise the files the last
+  // run left stay (only its frames go).
+  if (fresh) fs::remove_all(base);
+  fs::remove_all(run.frames);
   fs::create_directories(run.dir);
   fs::create_directories(run.frames);
   const fs::path examples(EXAMPLES_DIR);
-  fs::copy_file(examples / name, fs::path(run.dir) / name);
-  for (const char* asset : assets) fs::copy_file(examples / asset, fs::path(run.dir) / asset);
+  const auto overwrite = fs::copy_options::overwrite_existing;
+  fs::copy_file(examples / name, fs::path(run.dir) / name, overwrite);
+  for (const char* asset : assets) fs::copy_file(examples / asset, fs::path(run.dir) / asset, overwrite);
   {
     std::ofstream script(base + "/replay.txt");
     script << "quarvel-input 1\nseed 3\n";
@@ -338,6 +342,29 @@ TEST(Examples, PrimitivesShadeAndTextureFans) {
   EXPECT_GT(count_pixels(image, 225, 150, 285, 210, white), 300);
   EXPECT_GT(count_pixels(image, 225, 150, 285, 210, [](int r, int, int b) { return b > 180 && r < 100; }), 300);
   EXPECT_TRUE(white(pixel(image, 116, 228)[0], pixel(image, 116, 228)[1], pixel(image, 116, 228)[2]));
+}
+
+}  // namespace
+
+namespace {
+
+// Settings: the theme chosen in the first run (Right twice: theme 2) is in
+// the INI file and colours the second run, which counts itself as run 2;
+// the line file lists both runs, newest first.
+TEST(Examples, SettingsPersistBetweenRuns) {
+  run_example("settings", "settings", 20, {}, {"frame 5 down 205", "frame 6 up 205", "frame 8 down 205", "frame 9 up 205"});
+  const ExampleRun second = run_example("settings", "settings", 20, {}, {}, 10, "", false);
+  const std::string ini = second.file("settings.ini");
+  EXPECT_NE(ini.find("Runs=2\r\n"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("Theme=2\r\n"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("Name=Player One\r\n"), std::string::npos) << ini;
+  EXPECT_EQ(second.file("runs.txt"), "2\r\nrun 2, theme sunset\r\nrun 1, theme night\r\n");
+  const quarvel::ImageBuffer image = second.frame(20);
+  ASSERT_EQ(image.width, 320);
+  const uint8_t* stripe = pixel(image, 4, 4);  // the sunset theme's 0x102050
+  EXPECT_EQ(stripe[0], 0x50);
+  EXPECT_EQ(stripe[1], 0x20);
+  EXPECT_EQ(stripe[2], 0x10);
 }
 
 }  // namespace
