@@ -368,3 +368,37 @@ TEST(Examples, SettingsPersistBetweenRuns) {
 }
 
 }  // namespace
+
+namespace {
+
+bool path_yellow(const uint8_t* p) { return p[0] > 230 && p[1] > 220 && p[2] < 120; }
+
+// Path finding: a click on the far corner gives a path that never enters
+// water, takes the cheap road at the end, and ends at the marked goal; the
+// walker leaves the start.
+TEST(Examples, PathfindAvoidsWaterAndTakesTheRoad) {
+  const ExampleRun run = run_example("pathfind", "pathfind", 60, {},
+                                     {"frame 5 mouse 296 216", "frame 6 button left 1", "frame 8 button left 0"}, 30);
+  const quarvel::ImageBuffer image = run.frame(60);
+  ASSERT_EQ(image.width, 320);
+  int water = 0, path_cells = 0, road_on_path = 0;
+  for (int y = 0; y < 14; ++y)
+    for (int x = 0; x < 20; ++x) {
+      const uint8_t* corner = pixel(image, x * 16 + 1, 16 + y * 16 + 1);
+      const bool on_path = path_yellow(pixel(image, x * 16 + 7, 16 + y * 16 + 7));
+      if (corner[2] > 180 && corner[0] < 80) {
+        ++water;
+        EXPECT_FALSE(on_path) << "water cell " << x << ", " << y;
+      }
+      path_cells += on_path ? 1 : 0;
+      if (on_path && corner[0] > 150 && corner[1] > 130 && corner[2] > 90 && corner[2] < 130) ++road_on_path;
+    }
+  EXPECT_GT(water, 20);
+  EXPECT_GT(path_cells, 20);
+  EXPECT_GE(road_on_path, 5);
+  const uint8_t* goal = pixel(image, 18 * 16 + 7, 16 + 12 * 16 + 7);
+  EXPECT_TRUE(goal[0] > 230 && goal[1] < 100);
+  EXPECT_FALSE(white(pixel(image, 16 + 7, 32 + 7)[0], pixel(image, 16 + 7, 32 + 7)[1], pixel(image, 16 + 7, 32 + 7)[2]));
+}
+
+}  // namespace
