@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "gfx2d/formats/image_buffer.h"
@@ -399,6 +400,58 @@ TEST(Examples, PathfindAvoidsWaterAndTakesTheRoad) {
   const uint8_t* goal = pixel(image, 18 * 16 + 7, 16 + 12 * 16 + 7);
   EXPECT_TRUE(goal[0] > 230 && goal[1] < 100);
   EXPECT_FALSE(white(pixel(image, 16 + 7, 32 + 7)[0], pixel(image, 16 + 7, 32 + 7)[1], pixel(image, 16 + 7, 32 + 7)[2]));
+}
+
+}  // namespace
+
+namespace {
+
+bool cyan(int r, int g, int b) { return r < 160 && g > 190 && b > 230; }
+
+// The chat on loopback: Ann hosts, Bob joins half a second later; Bob types
+// "hi", Ann "hello" (both from replays). Each screen ends with both lines,
+// the other's in cyan and its own in white, in the order they were sent.
+TEST(Examples, ChatBetweenAHostAndAJoiningProcess) {
+  const std::string base = quarvel_test::temp_dir() + "/chat";
+  fs::remove_all(base);
+  const std::string port = std::to_string(21000 + getpid() % 20000);
+  auto prepare = [&](const std::string& who, std::initializer_list<const char*> replay) {
+    fs::create_directories(base + "/" + who + "/frames");
+    fs::copy_file(fs::path(EXAMPLES_DIR) / "chat", base + "/" + who + "/chat");
+    std::ofstream script(base + "/" + who + "/replay.txt");
+    script << "quarvel-input 1\n";
+    for (const char* line : replay) script << line << "\n";
+  };
+  auto command = [&](const std::string& who, const std::string& role, const std::string& name) {
+    const std::string dir = base + "/" + who;
+    return "QUARVEL_SAVE_FRAMES='" + dir + "/frames' QUARVEL_SAVE_EVERY=240 timeout 60 '" + dir + "/chat' 240 --replay '" +
+           dir + "/replay.txt' " + role + " " + port + " --name " + name + " >'" + dir + "/out.txt' 2>&1";
+  };
+  prepare("ann", {"frame 120 down 35", "frame 121 up 35", "frame 122 down 18", "frame 123 up 18", "frame 124 down 38",
+                  "frame 125 up 38", "frame 126 down 38", "frame 127 up 38", "frame 128 down 24", "frame 129 up 24",
+                  "frame 130 down 28", "frame 131 up 28"});
+  prepare("bob", {"frame 60 down 35", "frame 61 up 35", "frame 62 down 23", "frame 63 up 23", "frame 64 down 28",
+                  "frame 65 up 28"});
+  const std::string both = "cd / && export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy QUARVEL_NO_DIALOGS=1; (" +
+                           command("ann", "--host", "Ann") + ") & sleep 0.5; " + command("bob", "--join", "Bob") +
+                           "; bob=$?; wait $!; ann=$?; exit $((bob + ann))";
+  ASSERT_EQ(std::system(("bash -c \"" + both + "\"").c_str()), 0);
+  auto last_frame = [&](const std::string& who) {
+    quarvel::ImageBuffer image;
+    EXPECT_TRUE(quarvel::read_png_file(image, (base + "/" + who + "/frames/frame-000240.png").c_str(),
+                                       quarvel::kNoColourKey));
+    return image;
+  };
+  const quarvel::ImageBuffer ann = last_frame("ann"), bob = last_frame("bob");
+  ASSERT_EQ(ann.width, 320);
+  ASSERT_EQ(bob.width, 320);
+  // Line 12 ("Bob: hi") and line 13 ("Ann: hello") of the message list.
+  EXPECT_GT(count_pixels(ann, 0, 176, 320, 184, cyan), 10);
+  EXPECT_EQ(count_pixels(ann, 0, 176, 320, 184, white), 0);
+  EXPECT_GT(count_pixels(ann, 0, 189, 320, 197, white), 10);
+  EXPECT_GT(count_pixels(bob, 0, 176, 320, 184, white), 10);
+  EXPECT_GT(count_pixels(bob, 0, 189, 320, 197, cyan), 10);
+  EXPECT_EQ(count_pixels(bob, 0, 189, 320, 197, white), 0);
 }
 
 }  // namespace
