@@ -4,6 +4,7 @@
 // Each test is its own ctest entry (--gtest_filter), so they run in parallel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -452,6 +453,41 @@ TEST(Examples, ChatBetweenAHostAndAJoiningProcess) {
   EXPECT_GT(count_pixels(bob, 0, 176, 320, 184, white), 10);
   EXPECT_GT(count_pixels(bob, 0, 189, 320, 197, cyan), 10);
   EXPECT_EQ(count_pixels(bob, 0, 189, 320, 197, white), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Video: Return plays a one-second red clip made with the ffmpeg tool;
+// afterwards the thumbnail read back from the video's last picture is red
+// and the program goes on drawing frames.
+TEST(Examples, VideoPlaysAndKeepsTheLastPicture) {
+#ifndef QUARVEL_FFMPEG_TOOL
+  GTEST_SKIP() << "no ffmpeg tool to make a clip";
+#else
+  const std::string app = quarvel_test::temp_dir() + "/video/app";
+  fs::remove_all(quarvel_test::temp_dir() + "/video");
+  fs::create_directories(app);
+  const std::string make = std::string(QUARVEL_FFMPEG_TOOL) +
+                           " -y -loglevel error -f lavfi -i color=c=red:s=160x120:r=10:d=1 -c:v mpeg4 -q:v 2 '" +
+                           app + "/clip.avi'";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  const ExampleRun run = run_example("video", "video", 30, {}, {"frame 5 down 28", "frame 6 up 28"}, 1, "", false);
+  // The video's own passes count as frames too (but are not saved): the
+  // last saved file is the last frame.
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(run.frames)) names.push_back(entry.path().string());
+  std::sort(names.begin(), names.end());
+  ASSERT_GT(names.size(), 20u);
+  const quarvel::ImageBuffer before = run.frame(3);
+  quarvel::ImageBuffer after;
+  ASSERT_TRUE(quarvel::read_png_file(after, names.back().c_str(), quarvel::kNoColourKey));
+  ASSERT_EQ(after.width, 320);
+  auto red = [](int r, int g, int b) { return r > 200 && g < 60 && b < 60; };
+  EXPECT_EQ(count_pixels(before, 0, 0, 320, 240, red), 0);
+  EXPECT_GT(count_pixels(after, 120, 90, 200, 150, red), 75 * 55);
+#endif
 }
 
 }  // namespace
