@@ -93,6 +93,7 @@ int count_pixels(const quarvel::ImageBuffer& image, int x0, int y0, int x1, int 
   return n;
 }
 
+bool same_pixel(const uint8_t* a, const uint8_t* b) { return a[0] == b[0] && a[1] == b[1] && a[2] == b[2]; }
 bool yellowish(int r, int g, int b) { return r > 200 && g > 150 && b < 120; }
 bool bright(int r, int g, int b) { return r > 180 && g > 180 && b > 180; }
 bool wooden(int r, int g, int b) { return r > 90 && r < 220 && g > 40 && g < 160 && b < 90 && r > g + 30; }
@@ -101,8 +102,8 @@ std::string first_line(const std::string& text) { return text.substr(0, text.fin
 
 // The whole game: the title in yellow, a game started with Return in which
 // the basket moves right and catches stars, lives lost to stars that fall,
-// the game-over screen with the fanfare of a new highscore, and that
-// highscore written to its line file.
+// the game-over screen with the fanfare of a new highscore, that highscore
+// written to its line file and shown by the next start's title.
 TEST(Examples, StarCatcherPlaysAGameAndKeepsItsHighscore) {
   const ExampleRun run = run_example("star_catcher", "catcher", 600, {"keyclick.wav", "explosion.wav", "fanfare.wav", "font.bmp"},
                                      {"frame 20 down 28", "frame 22 up 28", "frame 40 down 205", "frame 70 up 205",
@@ -128,6 +129,19 @@ TEST(Examples, StarCatcherPlaysAGameAndKeepsItsHighscore) {
   EXPECT_EQ(count_pixels(over, 0, 200, 320, 225, wooden), 0);
   // The highscore line file: the score of the game, kept for the next run.
   EXPECT_EQ(first_line(run.file("starcatch-high.txt")), "60") << trace;
+  // The next start reads it: its title's highscore line differs from the
+  // first run's "HIGHSCORE 0" (the rest of the title is the same).
+  const ExampleRun again = run_example("star_catcher", "catcher", 10, {}, {}, 10, "", false);
+  const quarvel::ImageBuffer title_again = again.frame(10);
+  ASSERT_EQ(title_again.width, 320);
+  int line_changes = 0, other_changes = 0;
+  for (int y = 100; y < 200; ++y)
+    for (int x = 0; x < 320; ++x) {
+      const bool same = same_pixel(pixel(title, x, y), pixel(title_again, x, y));
+      (y >= 140 && y < 148 ? line_changes : other_changes) += same ? 0 : 1;
+    }
+  EXPECT_GT(line_changes, 10);
+  EXPECT_EQ(other_changes, 0);
   EXPECT_NE(trace.find("play_sound 1 "), std::string::npos) << trace;  // a star caught
   EXPECT_NE(trace.find("play_sound 3 0 1"), std::string::npos) << trace;  // the new-highscore fanfare
 }
@@ -135,8 +149,6 @@ TEST(Examples, StarCatcherPlaysAGameAndKeepsItsHighscore) {
 }  // namespace
 
 namespace {
-
-bool same_pixel(const uint8_t* a, const uint8_t* b) { return a[0] == b[0] && a[1] == b[1] && a[2] == b[2]; }
 
 // Sprites: the mirrored copy is the plain one flipped left-right, pixel for
 // pixel, and the three alpha modes give the picture's colour, a mix with
