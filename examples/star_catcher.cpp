@@ -215,7 +215,10 @@ void game_over_screen(double score, bool new_highscore) {
       print_centred("NEW HIGHSCORE!", 140);
       set_text_colour(-1);
     }
-    if (t > 30 && pressed(kReturn)) return;
+    if (t > 30) {
+      print_centred("Return: back to the title", 190);
+      if (pressed(kReturn)) return;
+    }
     next_frame();
   }
 }
