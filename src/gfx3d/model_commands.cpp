@@ -21,9 +21,14 @@ double load_object(const DynString& file_name, double slot) {
   DynString name = file_name;
   if (!resolve_asset_name(name)) {
     renderer->models.release(number);
+    report_failed_load("load_object", file_name.c_str(), "not found");
     return 0;
   }
-  if (!renderer->models.load_model(number, name.c_str())) return 0;
+  std::string why;
+  if (!renderer->models.load_model(number, name.c_str(), &why)) {
+    report_failed_load("load_object", file_name.c_str(), why.c_str());
+    return 0;
+  }
   // The key frames go to the GL now, not at the first drawing.
   if (MeshObject* mesh = renderer->models.find(number)) renderer->prepare_model(*mesh);
   return 1;

@@ -49,7 +49,11 @@ void report_failure(const char* what, const char* file_name) {
 
 }  // namespace
 
-bool load_ddd(MeshObject& mesh, const char* file_name, bool expand) {
+bool load_ddd(MeshObject& mesh, const char* file_name, bool expand, std::string* why) {
+  auto fail = [&](const char* reason) {
+    if (why) *why = reason;
+    return false;
+  };
   mesh.model.clear();
   mesh.mesh.clear();
   std::vector<float>().swap(mesh.blended);
@@ -60,30 +64,30 @@ bool load_ddd(MeshObject& mesh, const char* file_name, bool expand) {
     case ReadResult::ok:
       break;
     case ReadResult::missing:
-      return false;
+      return fail("not found");
     case ReadResult::too_large:
       report_failure("# malloc error", file_name);
-      return false;
+      return fail("too large (more than 64 MB)");
     case ReadResult::short_read:
       report_failure("# read error", file_name);
-      return false;
+      return fail("cannot be read");
   }
   switch (parse_ddd(bytes.data(), bytes.size(), expand, mesh.model)) {
     case DddStatus::ok:
       return true;
     case DddStatus::wrong_version:
       append_report_line("Wrong .ddd version.");
-      return false;
+      return fail("a binary model of another version than 1.02");
     case DddStatus::read_error:
       report_failure("# read error", file_name);
-      return false;
+      return fail("damaged (counts, indices or numbers that do not fit the file)");
     case DddStatus::no_memory:
       report_failure("# malloc error", file_name);
-      return false;
+      return fail("too large when expanded");
     case DddStatus::not_a_model:
-      return false;
+      return fail("not a model file (neither the binary form nor \"DDDA\" text of version 1.1 or lower)");
   }
-  return false;
+  return fail("not a model file");
 }
 
 MeshObject* ModelStore::mesh(int slot) {
@@ -109,7 +113,7 @@ void ModelStore::release(int slot) {
   if (valid_slot(slot) && static_cast<size_t>(slot) < meshes_.size()) meshes_[slot].reset();
 }
 
-bool ModelStore::load_model(int slot, const char* file_name) {
+bool ModelStore::load_model(int slot, const char* file_name, std::string* why) {
   MeshObject* record = mesh(slot);
   if (!record) return false;
   // Only the first four bytes decide the loader.
@@ -123,10 +127,11 @@ bool ModelStore::load_model(int slot, const char* file_name) {
     if (got == sizeof head && std::memcmp(head, ";DDW", 4) == 0) {
       // The second model format is not read by this runtime.
       release(slot);
+      if (why) *why = "the \";DDW\" model format is not read by this runtime";
       return false;
     }
   }
-  if (!load_ddd(*record, file_name, true)) {
+  if (!load_ddd(*record, file_name, true, why)) {
     release(slot);
     return false;
   }

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "gfx3d/formats/ddd_format.h"
@@ -78,7 +79,8 @@ class ModelStore {
 
   // Loads an already resolved file into the slot; true on success. The
   // slot's previous model is released first, and a failure leaves it empty.
-  bool load_model(int slot, const char* file_name);
+  // `why`, when given, says what went wrong on failure.
+  bool load_model(int slot, const char* file_name, std::string* why = nullptr);
 
  private:
   std::vector<std::unique_ptr<MeshObject>> meshes_;
@@ -86,6 +88,6 @@ class ModelStore {
 
 // Reads a ".ddd" file (either form) into the record, expanding binary
 // frames when `expand` is set; reports failures as described above.
-bool load_ddd(MeshObject& mesh, const char* file_name, bool expand);
+bool load_ddd(MeshObject& mesh, const char* file_name, bool expand, std::string* why = nullptr);
 
 }  // namespace quarvel

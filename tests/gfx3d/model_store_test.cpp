@@ -2,6 +2,7 @@
 // media pack, and the report lines of files that cannot be read.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -70,17 +71,19 @@ TEST_F(ModelStoreTest, FailuresEmptyTheSlotAndAreReported) {
   EXPECT_EQ(load_object(DynString(old_file.c_str()), 5), 0);
   EXPECT_EQ(object_loaded(5), 0);
   EXPECT_EQ(object_frame_count(5), 0);
-  EXPECT_EQ(new_report_lines(), "Wrong .ddd version.\r\n");
+  EXPECT_EQ(new_report_lines(), "Wrong .ddd version.\r\nload_object: \"" + old_file +
+                                    "\" not loaded: a binary model of another version than 1.02\r\n");
 
   std::vector<uint8_t> cut = small_model(2).bytes();
   cut.resize(cut.size() - 3);
   const std::string cut_file = write_model("cut.ddd", cut);
   report_start_ = read_file(report_path()).size();
   EXPECT_EQ(load_object(DynString(cut_file.c_str()), 5), 0);
-  EXPECT_EQ(new_report_lines(), "# read error\r\n" + cut_file + "\r\n");
+  EXPECT_EQ(new_report_lines().substr(0, 14 + cut_file.size() + 2), "# read error\r\n" + cut_file + "\r\n");
+  EXPECT_NE(new_report_lines().find("load_object: \"" + cut_file + "\" not loaded: damaged"), std::string::npos);
 
-  // Neither form, the other text model format, or no file: no model and
-  // no report line.
+  // Neither form, the other text model format, or no file: no model, and
+  // one line each that names the file and the reason.
   report_start_ = read_file(report_path()).size();
   ASSERT_EQ(load_object(DynString(good.c_str()), 5), 1);
   const std::string other = write_model("other.ddw", bytes_of(";DDW 1.0\n"));
@@ -88,8 +91,13 @@ TEST_F(ModelStoreTest, FailuresEmptyTheSlotAndAreReported) {
   EXPECT_EQ(object_loaded(5), 0);
   const std::string not_model = write_model("notes.txt", bytes_of("hello"));
   EXPECT_EQ(load_object(DynString(not_model.c_str()), 5), 0);
-  EXPECT_EQ(load_object(DynString((temp_dir() + "/missing.ddd").c_str()), 5), 0);
-  EXPECT_EQ(new_report_lines(), "");
+  EXPECT_EQ(load_object(DynString("missing.ddd"), 5), 0);
+  const std::string lines = new_report_lines();
+  EXPECT_NE(lines.find("load_object: \"" + other + "\" not loaded: the \";DDW\" model format is not read"),
+            std::string::npos);
+  EXPECT_NE(lines.find("load_object: \"" + not_model + "\" not loaded: not a model file"), std::string::npos);
+  EXPECT_NE(lines.find("load_object: \"missing.ddd\" not loaded: not found"), std::string::npos);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 3);
 }
 
 TEST_F(ModelStoreTest, BackslashesInTheNameWork) {
