@@ -36,7 +36,11 @@ Event translate(const SDL_Event& e) {
       switch (e.window.event) {
         case SDL_WINDOWEVENT_CLOSE: out.type = EventType::close; break;
         case SDL_WINDOWEVENT_FOCUS_LOST: out.type = EventType::focus_lost; break;
+        // Minimised counts as losing the focus, whatever the window manager
+        // does with the focus meanwhile.
+        case SDL_WINDOWEVENT_MINIMIZED: out.type = EventType::focus_lost; break;
         case SDL_WINDOWEVENT_FOCUS_GAINED: out.type = EventType::focus_gained; break;
+        case SDL_WINDOWEVENT_EXPOSED: out.type = EventType::window_exposed; break;
         default: out.type = EventType::other; break;
       }
       break;
@@ -72,6 +76,31 @@ Event translate(const SDL_Event& e) {
       out.type = EventType::mouse_wheel;
       out.wheel = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
       break;
+    case SDL_JOYBUTTONDOWN:
+      // A game controller's buttons come as controller events.
+      if (joystick_is_controller(e.jbutton.which)) {
+        out.type = EventType::other;
+        break;
+      }
+      out.type = EventType::joystick_button_down;
+      out.device = e.jbutton.which;
+      out.button = e.jbutton.button < 32 ? e.jbutton.button : -1;
+      break;
+    case SDL_CONTROLLERBUTTONDOWN:
+      out.type = EventType::joystick_button_down;
+      out.device = e.cbutton.which;
+      out.button = controller_button_byte(e.cbutton.button);
+      switch (e.cbutton.button) {
+        case SDL_CONTROLLER_BUTTON_DPAD_UP: out.pad = PadControl::up; break;
+        case SDL_CONTROLLER_BUTTON_DPAD_DOWN: out.pad = PadControl::down; break;
+        case SDL_CONTROLLER_BUTTON_DPAD_LEFT: out.pad = PadControl::left; break;
+        case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: out.pad = PadControl::right; break;
+        case SDL_CONTROLLER_BUTTON_START: out.pad = PadControl::start; break;
+        case SDL_CONTROLLER_BUTTON_BACK: out.pad = PadControl::back; break;
+        case SDL_CONTROLLER_BUTTON_GUIDE: out.pad = PadControl::guide; break;
+        default: break;
+      }
+      break;
     case SDL_JOYDEVICEADDED:
       out.type = EventType::joystick_added;
       out.device = e.jdevice.which;
@@ -100,6 +129,25 @@ bool video_init(std::string& error) {
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     error = std::string("cannot start the video system: ") + SDL_GetError();
     return false;
+  }
+  // Without a display SDL falls back to a driver that shows nothing; that
+  // is a failure unless such a driver was asked for by name.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    if (!asked || !std::strstr(asked, driver)) {
+      const char* display = std::getenv("DISPLAY");
+      const char* wayland = std::getenv("WAYLAND_DISPLAY");
+      if ((!display || !*display) && (!wayland || !*wayland)) {
+        error = "cannot open a window: no display (DISPLAY is not set)";
+      } else if (display && *display) {
+        error = std::string("cannot open a window: cannot connect to the display ") + display;
+      } else {
+        error = std::string("cannot open a window: cannot connect to the display ") + wayland;
+      }
+      SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+      return false;
+    }
   }
   g_video_ready = true;
   return true;
@@ -131,6 +179,26 @@ bool desktop_size(int& width, int& height) {
   if (SDL_GetDesktopDisplayMode(display, &mode) != 0) return false;
   width = mode.w;
   height = mode.h;
+  return true;
+}
+
+bool desktop_usable_size(int& width, int& height) {
+  int display = g_window ? SDL_GetWindowDisplayIndex(g_window) : 0;
+  if (display < 0) display = 0;
+  SDL_Rect r;
+  if (SDL_GetDisplayUsableBounds(display, &r) != 0 || r.w <= 0 || r.h <= 0) return desktop_size(width, height);
+  width = r.w;
+  height = r.h;
+  return true;
+}
+
+bool window_set_icon(const uint8_t* rgba, int width, int height) {
+  if (!g_window || !rgba || width <= 0 || height <= 0) return false;
+  SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(rgba), width, height, 32, width * 4,
+                                                         SDL_PIXELFORMAT_RGBA32);
+  if (!icon) return false;
+  SDL_SetWindowIcon(g_window, icon);
+  SDL_FreeSurface(icon);
   return true;
 }
 
