@@ -9,7 +9,7 @@ PACKAGES=(
   libpng-dev liblzo2-dev libx11-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg libmp3lame-dev
   libgtest-dev libbenchmark-dev
-  xvfb xauth xdotool
+  xvfb xauth xdotool openbox x11-utils
 )
 
 missing=()

@@ -160,10 +160,7 @@ void show_screen() {
     }
     // Alt+Enter switches between window and fullscreen, for every game;
     // the Return of it is not the game's.
-    if ((e.input->key_down(56) || e.input->key_down(184)) && e.input->key_pressed(28)) {
-      e.input->swallow_key(28);
-      toggle_fullscreen();
-    }
+    if (e.input->take_fullscreen_request()) toggle_fullscreen();
   }
   if (e.renderer3d) e.renderer3d->end_shadow_pass();
   gfx->present_frame();

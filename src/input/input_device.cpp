@@ -69,6 +69,7 @@ void InputDevice::clear_quick_presses() {
   std::memset(mouse_pressed_, 0, sizeof mouse_pressed_);
   std::memset(key_handed_, 0, sizeof key_handed_);
   std::memset(key_swallowed_, 0, sizeof key_swallowed_);
+  fullscreen_request_ = false;
   std::memset(live_.key_press, 0, sizeof live_.key_press);
   std::memset(live_.mouse_press, 0, sizeof live_.mouse_press);
   std::memset(live_.joystick_press, 0, sizeof live_.joystick_press);
@@ -144,6 +145,7 @@ void InputDevice::update_pad_keys() {
 }
 
 void InputDevice::take_live_keys() {
+  bool return_pressed = false;
   for (int i = 0; i < 256; ++i) {
     const uint8_t held = live_.keyboard[i] | live_.pad_keys[i];
     if (live_.key_press[i]) {
@@ -152,6 +154,7 @@ void InputDevice::take_live_keys() {
       live_.key_press[i] = 0;
       key_taken_[i] = 1;
       if (!held) key_tap_[i] = 1;
+      if (i == 28) return_pressed = true;
     }
     key_state[i] = held | (key_tap_[i] ? 0x80 : 0);
     if (key_swallowed_[i]) {
@@ -162,6 +165,20 @@ void InputDevice::take_live_keys() {
       }
     }
   }
+  if (return_pressed && live_.return_with_alt) {
+    // Alt was held when Return went down, even if it is up again now.
+    live_.return_with_alt = false;
+    swallow_key(28);
+    fullscreen_request_ = true;
+  }
+}
+
+void InputDevice::check_fullscreen_chord() {
+  // Alt+Enter in the record (recording, replay): Alt held or tapped in the
+  // frame Return went down.
+  if (!key_taken_[28] || !(key_down(56) || key_down(184))) return;
+  swallow_key(28);
+  fullscreen_request_ = true;
 }
 
 void InputDevice::swallow_key(int scan_code) {
@@ -246,7 +263,13 @@ int InputDevice::read_key_char() {
 
 void InputDevice::resync() {
   platform::keyboard_snapshot(live_.keyboard);
-  if (mode_ == Mode::live) take_live_keys();
+  if (mode_ != Mode::live) return;
+  // The held keys as they are now; presses not yet read stay for the next
+  // read, and taps already shown stay until the frame ends.
+  for (int i = 0; i < 256; ++i) {
+    const uint8_t held = live_.keyboard[i] | live_.pad_keys[i];
+    key_state[i] = key_swallowed_[i] ? 0 : held | (key_tap_[i] ? 0x80 : 0);
+  }
 }
 
 // ----------------------------------------------------------------- mouse ---
@@ -475,6 +498,7 @@ void InputDevice::frame_tick() {
     case Mode::recording: record_tick(); break;
     case Mode::replaying: replay_tick(); break;
   }
+  if (mode_ != Mode::live) check_fullscreen_chord();
   end_tick_presses();
   mouse_fresh = 1;
   ++frame_;
@@ -494,6 +518,9 @@ void InputDevice::apply_event(const platform::Event& event) {
       // the press is remembered, so that a quick tap still counts.
       if (down && !event.repeat) {
         live_.key_press[code] = 1;
+        // Alt+Enter is told apart from Return when the keyboard is read, so
+        // that no read of the game ever sees its Return.
+        if (code == 28) live_.return_with_alt = live_.keyboard[56] || live_.keyboard[184];
         if (mode_ == Mode::live) queue_typed(code, live_.keyboard[42] || live_.keyboard[54]);
       }
       return;

@@ -121,6 +121,13 @@ class InputDevice {
   // Takes a key away from the game until it is released (a runtime key
   // combination used it): it reads as up and its press is not counted.
   void swallow_key(int scan_code);
+  // True once after Alt+Enter was pressed (its Return never reaches the
+  // game).
+  bool take_fullscreen_request() {
+    const bool r = fullscreen_request_;
+    fullscreen_request_ = false;
+    return r;
+  }
   // Reads the whole keyboard afresh (after the window gets the focus back,
   // so that no key stays stuck).
   void resync();
@@ -173,6 +180,7 @@ class InputDevice {
     uint8_t key_press[256] = {};
     uint8_t mouse_press[3] = {};
     uint8_t joystick_press[kMaxJoysticks][32] = {};
+    bool return_with_alt = false;  // the last Return press came with Alt held
     int device_id[kMaxJoysticks];     // -1: free
     std::string name[kMaxJoysticks];
     LiveState() {
@@ -234,6 +242,8 @@ class InputDevice {
   // Keys whose current press read_key_char has handed out.
   uint8_t key_handed_[256] = {};
   uint8_t key_swallowed_[256] = {};
+  bool fullscreen_request_ = false;
+  void check_fullscreen_chord();
   TypedKey typed_[kTypedQueueLength];
   size_t typed_first_ = 0, typed_count_ = 0;
   MouseState mouse_;

@@ -26,6 +26,21 @@ bool env_is_one(const char* name) {
   return v && std::strcmp(v, "1") == 0;
 }
 
+bool env_set(const char* name) {
+  const char* v = std::getenv(name);
+  return v && *v;
+}
+
+// Why no window can be opened when no video driver that shows anything
+// could start.
+std::string no_display_cause() {
+  if (env_set("DISPLAY")) return std::string("cannot open a window: cannot connect to the display ") + std::getenv("DISPLAY");
+  if (env_set("WAYLAND_DISPLAY")) {
+    return std::string("cannot open a window: cannot connect to the display ") + std::getenv("WAYLAND_DISPLAY");
+  }
+  return "cannot open a window: no display (DISPLAY is not set)";
+}
+
 Event translate(const SDL_Event& e) {
   Event out;
   switch (e.type) {
@@ -126,28 +141,25 @@ bool video_init(std::string& error) {
   // for that, and the compositor must not be switched off for a 2D game.
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
+  const char* asked = std::getenv("SDL_VIDEODRIVER");
+  const bool driver_asked = asked && *asked;
+  if (!driver_asked && !env_set("WAYLAND_DISPLAY") && !env_set("XDG_RUNTIME_DIR")) {
+    // No Wayland session can be reached; trying would only print the
+    // library's own complaint about the runtime directory.
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,kmsdrm,offscreen,dummy");
+  }
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-    error = std::string("cannot start the video system: ") + SDL_GetError();
+    error = driver_asked ? std::string("cannot start the video system: ") + SDL_GetError() : no_display_cause();
     return false;
   }
   // Without a display SDL falls back to a driver that shows nothing; that
   // is a failure unless such a driver was asked for by name.
   const char* driver = SDL_GetCurrentVideoDriver();
-  if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
-    const char* asked = std::getenv("SDL_VIDEODRIVER");
-    if (!asked || !std::strstr(asked, driver)) {
-      const char* display = std::getenv("DISPLAY");
-      const char* wayland = std::getenv("WAYLAND_DISPLAY");
-      if ((!display || !*display) && (!wayland || !*wayland)) {
-        error = "cannot open a window: no display (DISPLAY is not set)";
-      } else if (display && *display) {
-        error = std::string("cannot open a window: cannot connect to the display ") + display;
-      } else {
-        error = std::string("cannot open a window: cannot connect to the display ") + wayland;
-      }
-      SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
-      return false;
-    }
+  if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) &&
+      (!driver_asked || !std::strstr(asked, driver))) {
+    error = no_display_cause();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    return false;
   }
   g_video_ready = true;
   return true;

@@ -249,12 +249,12 @@ Canvas make_small_font() {
 
 Canvas make_body_font() {
   // The title screen prints "Highscore : ..." at the very row of a
-  // separator line: the two top rows of every cell stay clear (no outline
-  // above the letters), so that a pixel of space is left under the line.
-  // The descenders share one row to make room.
+  // separator line: the top row of every cell stays clear and the outline
+  // comes below it, so that the letters keep a dark pixel of space under
+  // the line. The descenders share one row to make room.
   PixelFontShape shape;
   shape.top = 2;
-  shape.clear_rows = 2;
+  shape.clear_rows = 1;
   shape.short_descenders = true;
   return pixel_font(12, 10, 2, {rgb(255, 255, 255), rgb(225, 240, 255), rgb(160, 205, 255)}, rgb(10, 12, 30),
                     rgb(60, 90, 170), shape);
