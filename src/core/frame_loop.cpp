@@ -68,6 +68,11 @@ void dispatch_window_event(const platform::Event& event) {
     case platform::EventType::focus_gained:
       window_activated(true);
       break;
+    case platform::EventType::wm_fullscreen:
+      // The window manager's own request goes the runtime's way, so that the
+      // frame is scaled and letterboxed as with Alt+Enter.
+      if (e.gfx && (event.button != 0) != (e.gfx->fullscreen_active != 0)) toggle_fullscreen();
+      break;
     case platform::EventType::window_exposed:
       // Paused or not, the window shows the presented frame again at once.
       if (e.gfx) e.gfx->repaint_window();

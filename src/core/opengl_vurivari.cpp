@@ -438,6 +438,16 @@ void OpenGLVurivari::show_presented_in_window() {
   if (scissor) glEnable(GL_SCISSOR_TEST);
 }
 
+void OpenGLVurivari::repaint_window() {
+  if (!context_ready || !shown_fbo_ || !gl.glBindFramebufferEXT) return;
+  GLint draw = 0, read = 0;
+  glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING_EXT, &draw);
+  glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING_EXT, &read);
+  show_presented_in_window();
+  gl.glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, static_cast<GLuint>(draw));
+  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, static_cast<GLuint>(read));
+}
+
 OpenGLVurivari::ShownRect OpenGLVurivari::presented_rect(int dw, int dh) const {
   ShownRect r;
   if (dw <= 0 || dh <= 0 || surface_width <= 0 || surface_height <= 0) return r;

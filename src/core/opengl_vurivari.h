@@ -106,7 +106,8 @@ class OpenGLVurivari {
 
   // Shows the presented frame in the window again (the window system asked
   // for its contents, e.g. after another window was dragged across it).
-  void repaint_window() { show_presented_in_window(); }
+  // Whatever the game is drawing into meanwhile stays its target.
+  void repaint_window();
 
   // Why the last create_window failed.
   const std::string& last_error() const { return last_error_; }

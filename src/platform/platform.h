@@ -131,6 +131,8 @@ enum class EventType {
   joystick_button_down,  // device: the id; button: the button byte (-1 none);
                          // pad: a game controller's control, PadControl
   window_exposed,     // the window's contents must be shown again
+  wm_fullscreen,      // the window manager put the window into (button 1)
+                      // or out of (button 0) fullscreen on its own
   other,
 };
 

@@ -1,5 +1,8 @@
 // Window, GL context, events and dialogs over SDL2.
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <dlfcn.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +18,10 @@ namespace {
 SDL_Window* g_window = nullptr;
 SDL_GLContext g_context = nullptr;
 bool g_video_ready = false;
+// Fullscreen as the runtime last set it, and until when (SDL ticks) the
+// window manager may still be carrying that out.
+bool g_fullscreen_set = false;
+Uint64 g_fullscreen_settle_ms = 0;
 
 // Events queued by inject_key / inject_window_event; they come before the
 // system's own. Tests push them from other threads.
@@ -41,6 +48,51 @@ std::string no_display_cause() {
   return "cannot open a window: no display (DISPLAY is not set)";
 }
 
+// The window manager's fullscreen state of the window (_NET_WM_STATE), read
+// through Xlib, which SDL has loaded already; false when it cannot be told
+// (not X11).
+bool wm_fullscreen_state(bool& on) {
+  if (!g_window) return false;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(g_window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+  using InternAtom = Atom (*)(Display*, const char*, Bool);
+  using GetProperty = int (*)(Display*, Window, Atom, long, long, Bool, Atom, Atom*, int*, unsigned long*,
+                              unsigned long*, unsigned char**);
+  using Free = int (*)(void*);
+  static void* xlib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+  static auto intern = xlib ? reinterpret_cast<InternAtom>(dlsym(xlib, "XInternAtom")) : nullptr;
+  static auto get = xlib ? reinterpret_cast<GetProperty>(dlsym(xlib, "XGetWindowProperty")) : nullptr;
+  static auto release = xlib ? reinterpret_cast<Free>(dlsym(xlib, "XFree")) : nullptr;
+  if (!intern || !get || !release) return false;
+  Display* display = info.info.x11.display;
+  const Atom state = intern(display, "_NET_WM_STATE", False);
+  const Atom fullscreen = intern(display, "_NET_WM_STATE_FULLSCREEN", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (get(display, info.info.x11.window, state, 0, 64, False, XA_ATOM, &type, &format, &count, &after, &data) !=
+      Success) {
+    return false;
+  }
+  on = false;
+  if (data && type == XA_ATOM && format == 32) {
+    const long* atoms = reinterpret_cast<const long*>(data);
+    for (unsigned long i = 0; i < count; ++i) on = on || static_cast<Atom>(atoms[i]) == fullscreen;
+  }
+  if (data) release(data);
+  return true;
+}
+
+// True when the window manager's fullscreen state differs from the one the
+// runtime last set (and the runtime's own switch is not still under way).
+bool wm_fullscreen_changed(bool& on) {
+  if (SDL_GetTicks64() < g_fullscreen_settle_ms) return false;
+  if (!wm_fullscreen_state(on)) return false;
+  return on != g_fullscreen_set;
+}
+
 Event translate(const SDL_Event& e) {
   Event out;
   switch (e.type) {
@@ -56,6 +108,20 @@ Event translate(const SDL_Event& e) {
         case SDL_WINDOWEVENT_MINIMIZED: out.type = EventType::focus_lost; break;
         case SDL_WINDOWEVENT_FOCUS_GAINED: out.type = EventType::focus_gained; break;
         case SDL_WINDOWEVENT_EXPOSED: out.type = EventType::window_exposed; break;
+        case SDL_WINDOWEVENT_MOVED:
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_SIZE_CHANGED: {
+          // A window manager puts a window into fullscreen or out of it on
+          // its own (a menu, a key binding, a pager): the window only moves.
+          bool on = false;
+          if (wm_fullscreen_changed(on)) {
+            out.type = EventType::wm_fullscreen;
+            out.button = on ? 1 : 0;
+          } else {
+            out.type = EventType::other;
+          }
+          break;
+        }
         default: out.type = EventType::other; break;
       }
       break;
@@ -306,7 +372,12 @@ void window_raise() {
 
 bool window_set_fullscreen(bool on) {
   if (!g_window) return false;
-  return SDL_SetWindowFullscreen(g_window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0;
+  const bool done = SDL_SetWindowFullscreen(g_window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0;
+  if (done) {
+    g_fullscreen_set = on;
+    g_fullscreen_settle_ms = SDL_GetTicks64() + 750;
+  }
+  return done;
 }
 
 void window_drawable_size(int& width, int& height) {

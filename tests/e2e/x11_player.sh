@@ -2,7 +2,7 @@
 # The program as a player meets it, on a real X server (Xvfb) under a real
 # window manager (Openbox), driven by xdotool: --help, --version and bad
 # option values from a terminal; no display; quick key taps and clicks;
-# fullscreen by option and by Alt+Enter; a scale too large for the desktop;
+# fullscreen by option, by Alt+Enter and by the window manager's request; a scale too large for the desktop;
 # the window's icon; a quiet pause that keeps the window painted; a quick
 # tap of Return on the title screen.
 #
@@ -237,6 +237,13 @@ run_fullscreen() {
 
   start window "$PROBE" -- --scale 2 --window || { stop; return; }
   expect_size "--window" 640 480
+  # The window manager's own fullscreen request (its menu or key binding).
+  activate "wm request" || { stop; return; }
+  "$HELPER" fullscreen "$WIN" 1 || fail "fullscreen request could not be sent"
+  expect_size "the window manager's fullscreen request" 1280 1024
+  sleep 1
+  "$HELPER" fullscreen "$WIN" 0 || fail "fullscreen request could not be sent"
+  expect_size "the window manager's request to leave fullscreen" 640 480
   stop
 }
 
