@@ -52,7 +52,7 @@ std::string no_display_cause() {
 // through Xlib, which SDL has loaded already; false when it cannot be told
 // (not X11).
 bool wm_fullscreen_state(bool& on) {
-  if (!g_window) return false;
+  if (!g_window || std::strcmp(SDL_GetCurrentVideoDriver(), "x11") != 0) return false;
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (!SDL_GetWindowWMInfo(g_window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
