@@ -388,6 +388,7 @@ void InputDevice::joystick_removed(int id) {
     platform::joystick_close(id);
     live_.device_id[slot] = -1;
     live_.name[slot].clear();
+    std::memset(live_.joystick_press[slot], 0, sizeof live_.joystick_press[slot]);
     if (mode_ == Mode::live) joysticks_[slot] = JoystickSlot();
   }
 }
