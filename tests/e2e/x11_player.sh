@@ -147,7 +147,7 @@ lines_of() { grep -c '' "$1" 2>/dev/null || echo 0; }
 run_terminal() {
   local dir="$WORK/terminal" rc
   mkdir -p "$dir"
-  "$GAME" --help >"$dir/help" 2>"$dir/help.err" </dev/null
+  timeout 20 "$GAME" --help >"$dir/help" 2>"$dir/help.err" </dev/null
   rc=$?
   [ "$rc" = 0 ] && ok "--help: exit code 0" || fail "--help: exit code $rc"
   local word missing=''
@@ -157,7 +157,7 @@ run_terminal() {
   done
   [ -z "$missing" ] && ok "--help names every option and variable" || fail "--help lacks:$missing"
   grep -q "Init OK" "$dir/help" && fail "--help started the game" || ok "--help opens no window"
-  "$GAME" --version >"$dir/version" 2>&1 </dev/null
+  timeout 20 "$GAME" --version >"$dir/version" 2>&1 </dev/null
   rc=$?
   if [ "$rc" = 0 ] && [ "$(lines_of "$dir/version")" = 1 ] && grep -q "^stoneswarm .*[0-9]\.[0-9]" "$dir/version"; then
     ok "--version: one line, exit code 0"
