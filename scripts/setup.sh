@@ -10,7 +10,7 @@ PACKAGES=(
   libcurl4-openssl-dev libssl-dev zlib1g-dev openssl ca-certificates
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg libmp3lame-dev
   libgtest-dev libbenchmark-dev
-  xvfb xauth xdotool
+  xvfb xauth xdotool openbox x11-utils
   python3
 )
 

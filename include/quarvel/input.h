@@ -18,6 +18,9 @@ double key_state(double scan_code);
 DynString inkey();
 // Returns once a key that types a character has been pressed.
 void key_wait();
+// 1 in the one frame in which a press of the key began (counted at each
+// show_screen), else 0. A press too quick to be seen held still counts.
+double key_pressed(double scan_code);
 
 // --------------------------------------------------------------- mouse ---
 
@@ -36,6 +39,9 @@ double mouse_axis(double selector);
 void system_pointer(double on);
 // Sets the stored position; the pointer itself is not moved.
 void set_mouse(double x, double y);
+// 1 in the one frame in which a press of the button (1 left, 2 right, 3
+// middle) began, else 0.
+double mouse_pressed(double button);
 
 // ----------------------------------------------------------- joysticks ---
 

@@ -26,8 +26,11 @@ constexpr int kShowNormal = 1;
 // ------------------------------------------------------------ the entry ---
 
 // Stores the arguments after the program name as the command line. Runtime
-// options among them (--scale N) are read here as well; the game still sees
-// them in get_command_line.
+// options among them (--scale N, --fullscreen, --window, --record FILE,
+// --replay FILE, --seed N) are read here as well; the game still sees them
+// in get_command_line. --help and --version are answered here (exit code
+// 0); a runtime option with a missing or bad value ends the program with
+// one line on standard error and exit code 2.
 void set_command_line(int argc, char** argv);
 ProjectSettings& project_settings();
 // Creates every runtime object and opens the window. When the window or its
@@ -51,6 +54,10 @@ void auto_pause(double on);
 // Window commands.
 void set_screen(double width, double height, double fullscreen);
 double is_fullscreen();
+// Gives the window the picture in the file (program directory or media
+// pack; PNG or bitmap) as its icon: 1 on success, else 0 and the icon stays.
+// Start-up does this with "icon.png" when the game has one.
+double set_window_icon(const DynString& file_name);
 void* get_window_handle();
 
 // ------------------------------------------------------------- the end ---

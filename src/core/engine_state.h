@@ -61,6 +61,8 @@ struct EngineState {
 
   // Runtime options from the command line or the environment.
   int window_scale = 0;  // 0: chosen to fit the desktop
+  bool scale_given = false;  // from the command line (else the environment)
+  int fullscreen_option = -1;  // --fullscreen 1, --window 0, else -1
   // Input options: --record FILE, --replay FILE, --seed N.
   std::string record_file;
   std::string replay_file;
@@ -74,6 +76,9 @@ struct EngineState {
 };
 
 EngineState& engine();
+
+// The program's name as started (for messages on standard error).
+const char* program_name();
 
 // The runtime's clock in milliseconds.
 double now_ms();

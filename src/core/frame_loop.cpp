@@ -1,6 +1,7 @@
 // show_screen, the frame grid and the clocks.
 #include <algorithm>
 
+#include "audio/sound_device.h"
 #include "core/engine_state.h"
 #include "core/frame_pacer.h"
 #include "core/opengl_vurivari.h"
@@ -8,6 +9,7 @@
 #include "gfx2d/draw_state.h"
 #include "gfx3d/vurivari3d.h"
 #include "input/input_device.h"
+#include "platform/audio.h"
 #include "platform/platform.h"
 
 namespace quarvel {
@@ -33,13 +35,31 @@ void window_activated(bool active) {
   if (e.settings.debug_mode != 0 || e.auto_pause != 1) return;
   if (active) {
     platform::window_set_caption(e.window_title.c_str());
+    if (e.paused) platform::audio_pause_all(false);
     e.paused = 0;
     if (e.input) e.input->resync();
   } else {
     DynString caption = e.window_title + " <pause>";
     platform::window_set_caption(caption.c_str());
+    // A paused game is quiet: sounds and music go on where they stopped.
+    if (!e.paused) platform::audio_pause_all(true);
     e.paused = 1;
   }
+}
+
+void toggle_fullscreen() {
+  EngineState& e = engine();
+  if (!e.gfx) return;
+  // The same path as set_screen's, at the current surface size.
+  e.settings.fullscreen = e.gfx->fullscreen_active ? 0 : 1;
+  if (e.settings.fullscreen) {
+    e.gfx->enter_fullscreen();
+  } else {
+    e.gfx->enter_windowed();
+  }
+  e.window = platform::window_handle();
+  if (e.input) e.input->window = e.window;
+  if (e.sound) e.sound->sound_set_window(e.window);
 }
 
 void dispatch_window_event(const platform::Event& event) {
@@ -53,6 +73,15 @@ void dispatch_window_event(const platform::Event& event) {
     case platform::EventType::focus_gained:
       window_activated(true);
       break;
+    case platform::EventType::wm_fullscreen:
+      // The window manager's own request goes the runtime's way, so that the
+      // frame is scaled and letterboxed as with Alt+Enter.
+      if (e.gfx && (event.button != 0) != (e.gfx->fullscreen_active != 0)) toggle_fullscreen();
+      break;
+    case platform::EventType::window_exposed:
+      // Paused or not, the window shows the presented frame again at once.
+      if (e.gfx) e.gfx->repaint_window();
+      break;
     case platform::EventType::key_down:
     case platform::EventType::key_up:
     case platform::EventType::mouse_motion:
@@ -61,6 +90,7 @@ void dispatch_window_event(const platform::Event& event) {
     case platform::EventType::mouse_wheel:
     case platform::EventType::joystick_added:
     case platform::EventType::joystick_removed:
+    case platform::EventType::joystick_button_down:
       if (e.input) e.input->apply_event(event);
       break;
     default:
@@ -125,8 +155,13 @@ void show_screen() {
   e.previous_frame_ms = e.frame_ms;
   e.frame_ms = now_ms();
   while (e.paused == 1) {
-    gfx->pump_messages();
-    platform::sleep_until_ms(now_ms() + 100.0);
+    // 100 ms between two looks at the pause, with the window's messages
+    // (repaints above all) handled every 10 ms meanwhile.
+    const double until = now_ms() + 100.0;
+    do {
+      gfx->pump_messages();
+      platform::sleep_until_ms(std::min(until, now_ms() + 10.0));
+    } while (e.paused == 1 && now_ms() < until);
   }
   // Polls the keyboard and marks the mouse fresh (and steps a recording or
   // a replay by one frame).
@@ -139,6 +174,9 @@ void show_screen() {
       e.debug.error_line = e.debug.debug_line;
       end_program();
     }
+    // Alt+Enter switches between window and fullscreen, for every game;
+    // the Return of it is not the game's.
+    if (e.input->take_fullscreen_request()) toggle_fullscreen();
   }
   if (e.renderer3d) e.renderer3d->end_shadow_pass();
   gfx->present_frame();

@@ -1,6 +1,7 @@
 #include "core/opengl_vurivari.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -62,8 +63,25 @@ void OpenGLVurivari::set_frame_interval(int frames_per_second) {
   frame_interval_ms = frames_per_second > 0 ? 1000.0 / frames_per_second : 2.0;
 }
 
-int OpenGLVurivari::choose_window_scale() const {
-  if (engine().window_scale > 0) return engine().window_scale;
+int OpenGLVurivari::choose_window_scale() {
+  if (engine().window_scale > 0) {
+    // A scale asked for is kept unless the window would not fit the
+    // desktop's free area (with room for a title bar): then the largest
+    // that fits, said once.
+    const int asked = engine().window_scale;
+    int uw = 0, uh = 0;
+    if (surface_width <= 0 || surface_height <= 0 || !platform::desktop_usable_size(uw, uh)) return asked;
+    constexpr int kTitleBarRoom = 32;
+    const int fit = std::max(1, std::min(uw / surface_width, (uh - kTitleBarRoom) / surface_height));
+    if (asked <= fit) return asked;
+    if (!scale_reduction_told_) {
+      scale_reduction_told_ = true;
+      std::fprintf(stderr, "%s: window scale %d does not fit the %dx%d desktop; using %d\n", program_name(), asked,
+                   uw, uh, fit);
+      std::fflush(stderr);
+    }
+    return fit;
+  }
   int dw = 0, dh = 0;
   if (!platform::desktop_size(dw, dh) || surface_width <= 0 || surface_height <= 0) return 1;
   // The largest whole scale that leaves room for panels and decorations.
@@ -419,6 +437,16 @@ void OpenGLVurivari::show_presented_in_window() {
   gl.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, draw_fbo_);
   glClearColor(clear[0], clear[1], clear[2], clear[3]);
   if (scissor) glEnable(GL_SCISSOR_TEST);
+}
+
+void OpenGLVurivari::repaint_window() {
+  if (!context_ready || !shown_fbo_ || !gl.glBindFramebufferEXT) return;
+  GLint draw = 0, read = 0;
+  glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING_EXT, &draw);
+  glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING_EXT, &read);
+  show_presented_in_window();
+  gl.glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, static_cast<GLuint>(draw));
+  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, static_cast<GLuint>(read));
 }
 
 OpenGLVurivari::ShownRect OpenGLVurivari::presented_rect(int dw, int dh) const {

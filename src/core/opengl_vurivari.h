@@ -106,6 +106,11 @@ class OpenGLVurivari {
   void window_to_surface(double wx, double wy, double& sx, double& sy) const;
   void surface_to_window(double sx, double sy, double& wx, double& wy) const;
 
+  // Shows the presented frame in the window again (the window system asked
+  // for its contents, e.g. after another window was dragged across it).
+  // Whatever the game is drawing into meanwhile stays its target.
+  void repaint_window();
+
   // Why the last create_window failed.
   const std::string& last_error() const { return last_error_; }
 
@@ -163,7 +168,8 @@ class OpenGLVurivari {
   void keep_finished_frame();
   void check_software_renderer();
   void load_entry_points();
-  int choose_window_scale() const;
+  int choose_window_scale();
+  bool scale_reduction_told_ = false;
 
   void leave_surface_copy(const ScreenSurface& surface);
   std::vector<uint8_t> grab_buffer_;

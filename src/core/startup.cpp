@@ -1,5 +1,6 @@
 // The program entry's side of the runtime: settings, command line and the
 // fixed start-up order.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "files/documents.h"
 #include "files/media_pack.h"
 #include "gfx2d/draw_state.h"
+#include "gfx2d/formats/image_readers.h"
 #include "gfx3d/vurivari3d.h"
 #include "input/input_device.h"
 #include "net/net_session.h"
@@ -24,35 +26,27 @@ namespace quarvel {
 namespace {
 std::string g_program_name = "quarvel";
 
-// Reads a window scale of 1..16 from text; 0 when it is not one.
-int parse_scale(const char* text) {
-  if (!text) return 0;
-  char* end = nullptr;
-  long v = std::strtol(text, &end, 10);
-  if (end == text || *end != 0 || v < 1 || v > 16) return 0;
-  return static_cast<int>(v);
-}
+// The largest window scale taken from the command line; a scale that does
+// not fit the desktop is reduced when the window is made.
+constexpr long kLargestScale = 1000;
 
-// "--name value" (taking the next argument) or "--name=value"; false for
-// anything else. An empty value counts as none.
-bool option_value(int argc, char** argv, int& i, const char* name, const char*& value) {
-  const size_t n = std::strlen(name);
-  if (std::strncmp(argv[i], name, n) != 0) return false;
-  if (argv[i][n] == '=') {
-    value = argv[i] + n + 1;
-  } else if (argv[i][n] == 0 && i + 1 < argc && argv[i + 1]) {
-    value = argv[++i];
-  } else {
-    return false;
-  }
-  return *value != 0;
+// Reads a window scale of 1..kLargestScale; 0 when the text is not one.
+int parse_scale(const char* text) {
+  if (!text || !*text) return 0;
+  char* end = nullptr;
+  errno = 0;
+  long v = std::strtol(text, &end, 10);
+  if (end == text || *end != 0 || errno != 0 || v < 1 || v > kLargestScale) return 0;
+  return static_cast<int>(v);
 }
 
 // A whole number for the random seed; false when the text is not one.
 bool parse_seed(const char* text, double& seed) {
+  if (!text || !*text) return false;
   char* end = nullptr;
+  errno = 0;
   long long v = std::strtoll(text, &end, 10);
-  if (end == text || *end != 0) return false;
+  if (end == text || *end != 0 || errno != 0) return false;
   // The low 32 bits are all a seed keeps.
   seed = static_cast<double>(static_cast<uint32_t>(static_cast<unsigned long long>(v)));
   return true;
@@ -70,6 +64,61 @@ std::string join_arguments(int argc, char** argv) {
   }
   return out;
 }
+
+[[noreturn]] void usage_error(const std::string& text) {
+  std::fprintf(stderr, "%s: %s (see --help)\n", g_program_name.c_str(), text.c_str());
+  std::fflush(stderr);
+  std::exit(2);
+}
+
+void print_help() {
+  const char* p = g_program_name.c_str();
+  std::printf(
+      "usage: %s [runtime options] [game arguments]\n"
+      "\n"
+      "Runtime options (also as --name=value):\n"
+      "  --scale N        window scale, a whole number from 1; a scale that does not\n"
+      "                   fit the desktop is reduced to the largest that does\n"
+      "                   (default: the largest that fits comfortably)\n"
+      "  --fullscreen     start in fullscreen\n"
+      "  --window         start in a window, even when the game asks for fullscreen\n"
+      "  --record FILE    write every input of the run to FILE\n"
+      "  --replay FILE    play the run from a recording instead of the devices\n"
+      "  --seed N         start the random numbers from N (a whole number)\n"
+      "  --help           show this text and end\n"
+      "  --version        show the version and end\n"
+      "\n"
+      "Keys: Alt+Enter switches between window and fullscreen; Left Alt+F4 ends.\n"
+      "\n"
+      "Environment:\n"
+      "  QUARVEL_SCALE=N        window scale when --scale is not given\n"
+      "  QUARVEL_NO_DIALOGS=1   never show a message box\n"
+      "  TMPDIR                 where the report file ErrorLog.txt is written\n"
+      "  SDL_VIDEODRIVER        video driver; offscreen or dummy run without a display\n"
+      "  SDL_AUDIODRIVER        audio driver (e.g. dummy for no sound)\n"
+      "\n"
+      "Other arguments are the game's own.\n",
+      p);
+  std::fflush(stdout);
+}
+
+// "--name value" or "--name=value" for a runtime option taking a value:
+// true when argv[i] is that option (value then holds it; a missing value
+// is a usage error).
+bool option_value(int argc, char** argv, int& i, const char* name, const char*& value) {
+  const size_t n = std::strlen(name);
+  if (std::strncmp(argv[i], name, n) != 0) return false;
+  if (argv[i][n] == '=') {
+    value = argv[i] + n + 1;
+  } else if (argv[i][n] == 0) {
+    if (i + 1 >= argc || !argv[i + 1] || !*argv[i + 1]) usage_error(std::string(name) + " needs a value");
+    value = argv[++i];
+  } else {
+    return false;
+  }
+  if (!*value) usage_error(std::string(name) + " needs a value");
+  return true;
+}
 }  // namespace
 
 EngineState& engine() {
@@ -79,6 +128,8 @@ EngineState& engine() {
 
 ProjectSettings& project_settings() { return engine().settings; }
 
+const char* program_name() { return g_program_name.c_str(); }
+
 void set_command_line(int argc, char** argv) {
   EngineState& e = engine();
   if (argc > 0 && argv && argv[0]) {
@@ -86,27 +137,46 @@ void set_command_line(int argc, char** argv) {
     g_program_name = slash ? slash + 1 : argv[0];
   }
   e.command_line = join_arguments(argc, argv).c_str();
-  e.window_scale = parse_scale(std::getenv("QUARVEL_SCALE"));
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--scale") == 0 && i + 1 < argc) {
-      int s = parse_scale(argv[i + 1]);
-      if (s) e.window_scale = s;
-    } else if (std::strncmp(argv[i], "--scale=", 8) == 0) {
-      int s = parse_scale(argv[i] + 8);
-      if (s) e.window_scale = s;
+  if (const char* env = std::getenv("QUARVEL_SCALE"); env && *env) {
+    e.window_scale = parse_scale(env);
+    if (!e.window_scale) {
+      std::fprintf(stderr, "%s: QUARVEL_SCALE=%s is no window scale; ignored\n", g_program_name.c_str(), env);
     }
-    // Input: --record FILE, --replay FILE, --seed N (also as --name=value).
+  }
+  for (int i = 1; i < argc; ++i) {
+    if (!argv[i]) continue;
+    if (std::strcmp(argv[i], "--") == 0) break;  // the rest is the game's
+    if (std::strcmp(argv[i], "--help") == 0) {
+      print_help();
+      std::exit(0);
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("%s (Quarvel runtime %s)\n", g_program_name.c_str(), QUARVEL_VERSION);
+      std::fflush(stdout);
+      std::exit(0);
+    }
+    if (std::strcmp(argv[i], "--fullscreen") == 0) {
+      e.fullscreen_option = 1;
+      continue;
+    }
+    if (std::strcmp(argv[i], "--window") == 0) {
+      e.fullscreen_option = 0;
+      continue;
+    }
     const char* value = nullptr;
-    if (option_value(argc, argv, i, "--record", value)) {
+    if (option_value(argc, argv, i, "--scale", value)) {
+      e.window_scale = parse_scale(value);
+      e.scale_given = true;
+      if (!e.window_scale) usage_error(std::string("--scale ") + value + " is no window scale (a whole number from 1)");
+    } else if (option_value(argc, argv, i, "--record", value)) {
       e.record_file = value;
     } else if (option_value(argc, argv, i, "--replay", value)) {
       e.replay_file = value;
     } else if (option_value(argc, argv, i, "--seed", value)) {
       double seed = 0;
-      if (parse_seed(value, seed)) {
-        e.seed_given = true;
-        e.seed_value = seed;
-      }
+      if (!parse_seed(value, seed)) usage_error(std::string("--seed ") + value + " is no whole number");
+      e.seed_given = true;
+      e.seed_value = seed;
     }
   }
 }
@@ -161,6 +231,8 @@ int start_runtime(int show_command, const char* title) {
   seed_random(e.random_seed);
   route_value_errors_to_end_program();
   // 8
+  // --fullscreen and --window have the last word over the game's setting.
+  if (e.fullscreen_option >= 0) e.settings.fullscreen = e.fullscreen_option;
   if (e.settings.fullscreen == 0) {
     e.gfx->enter_windowed();
   } else {
@@ -199,6 +271,8 @@ int start_runtime(int show_command, const char* title) {
   e.media_pack_second = new MediaPack();
   std::string exe = platform::executable_path();
   set_media_pack(exe, exe);
+  // The window shows the game's own icon when it ships one.
+  set_window_icon(DynString("icon.png"));
   // The line file starts empty; it and the INI document are written back
   // by an exit handler.
   start_file_documents();
@@ -254,6 +328,15 @@ void set_screen(double width, double height, double fullscreen) {
   if (e.input) e.input->window = e.window;
   if (e.sound) e.sound->sound_set_window(e.window);
   for (int i = 0; i < 5; ++i) show_screen();
+}
+
+double set_window_icon(const DynString& file_name) {
+  if (!engine().gfx || file_name.length_of() == 0) return 0;
+  DynString name = file_name;
+  if (!resolve_asset_name(name)) return 0;
+  ImageBuffer image;
+  if (!read_image_file(image, name.c_str(), kNoColourKey) || image.width <= 0 || image.height <= 0) return 0;
+  return platform::window_set_icon(image.pixels.data(), image.width, image.height) ? 1 : 0;
 }
 
 double is_fullscreen() { return engine().gfx && engine().gfx->fullscreen_active ? 1.0 : 0.0; }

@@ -10,5 +10,7 @@ void dispatch_window_event(const platform::Event& event);
 // The pause rule: the caption shows " <pause>" and the frame loop holds
 // while the window is inactive (not in debug mode, only with auto-pause).
 void window_activated(bool active);
+// Alt+Enter: fullscreen on or off through the window's own switch.
+void toggle_fullscreen();
 
 }  // namespace quarvel

@@ -98,6 +98,11 @@ double key_state(double scan_code) {
   return in->key_down(static_cast<int>(truncate_to_int64(scan_code) & 0xFF)) ? 1 : 0;
 }
 
+double key_pressed(double scan_code) {
+  InputDevice* in = device();
+  return in && in->key_pressed(static_cast<int>(truncate_to_int64(scan_code) & 0xFF)) ? 1 : 0;
+}
+
 DynString inkey() {
   InputDevice* in = device();
   const int c = in ? in->read_key_char() : 0;
@@ -176,6 +181,11 @@ void set_mouse(double x, double y) {
   if (!in) return;
   in->mouse_x = truncate_to_int32(x);
   in->mouse_y = truncate_to_int32(y);
+}
+
+double mouse_pressed(double button) {
+  InputDevice* in = device();
+  return in && in->mouse_pressed(truncate_to_int32(button)) ? 1 : 0;
 }
 
 // ------------------------------------------------------------- joysticks ---

@@ -55,6 +55,25 @@ void InputDevice::input_reset() {
   live_ = LiveState();
   for (JoystickSlot& slot : joysticks_) slot = JoystickSlot();
   last_char_ = 0;
+  clear_quick_presses();
+}
+
+void InputDevice::clear_quick_presses() {
+  std::memset(key_tap_, 0, sizeof key_tap_);
+  std::memset(mouse_tap_, 0, sizeof mouse_tap_);
+  std::memset(joystick_tap_, 0, sizeof joystick_tap_);
+  std::memset(key_taken_, 0, sizeof key_taken_);
+  std::memset(mouse_taken_, 0, sizeof mouse_taken_);
+  std::memset(joystick_taken_, 0, sizeof joystick_taken_);
+  std::memset(key_pressed_, 0, sizeof key_pressed_);
+  std::memset(mouse_pressed_, 0, sizeof mouse_pressed_);
+  std::memset(key_handed_, 0, sizeof key_handed_);
+  std::memset(key_swallowed_, 0, sizeof key_swallowed_);
+  fullscreen_request_ = false;
+  std::memset(live_.key_press, 0, sizeof live_.key_press);
+  std::memset(live_.mouse_press, 0, sizeof live_.mouse_press);
+  std::memset(live_.joystick_press, 0, sizeof live_.joystick_press);
+  typed_first_ = typed_count_ = 0;
 }
 
 uint32_t InputDevice::input_init(void* win, bool captured_mouse) {
@@ -126,7 +145,57 @@ void InputDevice::update_pad_keys() {
 }
 
 void InputDevice::take_live_keys() {
-  for (int i = 0; i < 256; ++i) key_state[i] = live_.keyboard[i] | live_.pad_keys[i];
+  bool return_pressed = false;
+  for (int i = 0; i < 256; ++i) {
+    const uint8_t held = live_.keyboard[i] | live_.pad_keys[i];
+    if (live_.key_press[i]) {
+      // A press this read is the first to learn of: when the key is up
+      // again already, it reads as held until the next frame tick.
+      live_.key_press[i] = 0;
+      key_taken_[i] = 1;
+      if (!held) key_tap_[i] = 1;
+      if (i == 28) return_pressed = true;
+    }
+    key_state[i] = held | (key_tap_[i] ? 0x80 : 0);
+    if (key_swallowed_[i]) {
+      if (held) {
+        key_state[i] = 0;
+      } else {
+        key_swallowed_[i] = 0;
+      }
+    }
+  }
+  if (return_pressed && live_.return_with_alt) {
+    // Alt was held when Return went down, even if it is up again now.
+    live_.return_with_alt = false;
+    swallow_key(28);
+    fullscreen_request_ = true;
+  }
+}
+
+void InputDevice::check_fullscreen_chord() {
+  // Alt+Enter in the record (recording, replay): Alt held or tapped in the
+  // frame Return went down.
+  if (!key_taken_[28] || !(key_down(56) || key_down(184))) return;
+  swallow_key(28);
+  fullscreen_request_ = true;
+}
+
+void InputDevice::swallow_key(int scan_code) {
+  const int code = scan_code & 0xFF;
+  key_state[code] = 0;
+  key_tap_[code] = 0;
+  key_pressed_[code] = 0;
+  key_taken_[code] = 0;
+  live_.key_press[code] = 0;
+  key_swallowed_[code] = 1;
+  // Its typed character goes too.
+  size_t kept = 0;
+  for (size_t n = 0; n < typed_count_; ++n) {
+    const TypedKey t = typed_[(typed_first_ + n) % kTypedQueueLength];
+    if (t.code != code) typed_[(typed_first_ + kept++) % kTypedQueueLength] = t;
+  }
+  typed_count_ = kept;
 }
 
 void InputDevice::poll_keyboard() {
@@ -136,26 +205,71 @@ void InputDevice::poll_keyboard() {
   take_live_keys();
 }
 
+void InputDevice::queue_typed(int code, bool shift) {
+  if (typed_count_ == kTypedQueueLength) {
+    // Nobody is reading characters: the oldest press goes.
+    typed_first_ = (typed_first_ + 1) % kTypedQueueLength;
+    --typed_count_;
+  }
+  TypedKey& t = typed_[(typed_first_ + typed_count_) % kTypedQueueLength];
+  t.code = static_cast<uint8_t>(code);
+  t.shift = shift;
+  t.frame = frame_;
+  ++typed_count_;
+}
+
 int InputDevice::read_key_char() {
   poll_keyboard();
+  for (int code = 0; code < 256; ++code) {
+    if (!key_down(code)) key_handed_[code] = 0;  // released: re-armed
+  }
+  // Presses in the order they came; one that is many frames old was typed
+  // while nobody read characters and is dropped.
+  while (typed_count_ > 0) {
+    const TypedKey t = typed_[typed_first_];
+    typed_first_ = (typed_first_ + 1) % kTypedQueueLength;
+    --typed_count_;
+    if (frame_ - t.frame > kTypedKeepFrames) continue;
+    int c = key_char_of(t.code);
+    if (c != 8 && c != 10 && c < 32) continue;
+    if (c >= 'a' && c <= 'z' && t.shift) c -= 'a' - 'A';
+    key_handed_[t.code] = 1;
+    last_char_ = c;
+    return c;
+  }
+  // Keys held without a press of their own (a game controller's keys, a key
+  // held since before the run): the first one not yet handed out.
   int ch = 0;
+  int from = -1;
   for (int code = 0; code < 255; ++code) {
     if (!key_down(code)) continue;
     const int c = key_char_of(code);
     if (c == 8 || c == 10 || c >= 32) {
       ch = c;
+      from = code;
       break;
     }
   }
   if (ch >= 'a' && ch <= 'z' && (key_down(42) || key_down(54))) ch -= 'a' - 'A';
-  if (ch == last_char_) return 0;
+  if (from < 0) {
+    last_char_ = 0;
+    return 0;
+  }
+  if (key_handed_[from] || ch == last_char_) return 0;
+  key_handed_[from] = 1;
   last_char_ = ch;
   return ch;
 }
 
 void InputDevice::resync() {
   platform::keyboard_snapshot(live_.keyboard);
-  if (mode_ == Mode::live) take_live_keys();
+  if (mode_ != Mode::live) return;
+  // The held keys as they are now; presses not yet read stay for the next
+  // read, and taps already shown stay until the frame ends.
+  for (int i = 0; i < 256; ++i) {
+    const uint8_t held = live_.keyboard[i] | live_.pad_keys[i];
+    key_state[i] = key_swallowed_[i] ? 0 : held | (key_tap_[i] ? 0x80 : 0);
+  }
 }
 
 // ----------------------------------------------------------------- mouse ---
@@ -181,7 +295,14 @@ void InputDevice::take_live_mouse() {
   mouse_.move_y += live.move_y;
   mouse_.wheel += live.wheel;
   live.move_x = live.move_y = live.wheel = 0;
-  std::memcpy(mouse_.buttons, live.buttons, sizeof mouse_.buttons);
+  for (int b = 0; b < 3; ++b) {
+    if (live_.mouse_press[b]) {
+      live_.mouse_press[b] = 0;
+      mouse_taken_[b] = 1;
+      if (!live.buttons[b]) mouse_tap_[b] = 1;
+    }
+    mouse_.buttons[b] = live.buttons[b] | mouse_tap_[b];
+  }
 }
 
 int InputDevice::read_mouse(MouseReading& reading) {
@@ -267,6 +388,7 @@ void InputDevice::joystick_removed(int id) {
     platform::joystick_close(id);
     live_.device_id[slot] = -1;
     live_.name[slot].clear();
+    std::memset(live_.joystick_press[slot], 0, sizeof live_.joystick_press[slot]);
     if (mode_ == Mode::live) joysticks_[slot] = JoystickSlot();
   }
 }
@@ -292,8 +414,20 @@ void InputDevice::read_joystick(int index, JoystickReading& reading) {
   if (mode_ == Mode::live) {
     platform::joystick_update();
     read_live_joystick(index, joysticks_[index].reading);
+    apply_joystick_taps(index, joysticks_[index].reading);
   }
   reading = joysticks_[index].reading;
+}
+
+void InputDevice::apply_joystick_taps(int index, JoystickReading& reading) {
+  for (int b = 0; b < 32; ++b) {
+    if (live_.joystick_press[index][b]) {
+      live_.joystick_press[index][b] = 0;
+      joystick_taken_[index][b] = 1;
+      if (!reading.buttons[b]) joystick_tap_[index][b] = 1;
+    }
+    if (joystick_tap_[index][b]) reading.buttons[b] = 0x80;
+  }
 }
 
 int InputDevice::joystick_count() const {
@@ -316,12 +450,57 @@ void InputDevice::joystick_force(int index, double duration_ms, double x, double
 
 // ------------------------------------------------------ frame and window ---
 
+void InputDevice::begin_tick_taps() {
+  // Taps have been shown for one frame: the record reads what is held.
+  for (int i = 0; i < 256; ++i) {
+    if (key_tap_[i]) {
+      key_tap_[i] = 0;
+      if (mode_ != Mode::live) key_state[i] = 0;
+    }
+  }
+  for (int b = 0; b < 3; ++b) {
+    if (mouse_tap_[b]) {
+      mouse_tap_[b] = 0;
+      if (mode_ != Mode::live) mouse_.buttons[b] = 0;
+    }
+  }
+  for (int j = 0; j < kMaxJoysticks; ++j) {
+    for (int b = 0; b < 32; ++b) {
+      if (joystick_tap_[j][b]) {
+        joystick_tap_[j][b] = 0;
+        if (mode_ != Mode::live) joysticks_[j].reading.buttons[b] = 0;
+      }
+    }
+  }
+  if (mode_ != Mode::live) {
+    // The script's lines of this tick say which presses begin.
+    std::memset(key_taken_, 0, sizeof key_taken_);
+    std::memset(mouse_taken_, 0, sizeof mouse_taken_);
+    std::memset(joystick_taken_, 0, sizeof joystick_taken_);
+  }
+}
+
+void InputDevice::end_tick_presses() {
+  std::memcpy(key_pressed_, key_taken_, sizeof key_pressed_);
+  std::memcpy(mouse_pressed_, mouse_taken_, sizeof mouse_pressed_);
+  std::memset(key_taken_, 0, sizeof key_taken_);
+  std::memset(mouse_taken_, 0, sizeof mouse_taken_);
+  std::memset(joystick_taken_, 0, sizeof joystick_taken_);
+}
+
 void InputDevice::frame_tick() {
+  begin_tick_taps();
   switch (mode_) {
-    case Mode::live: poll_keyboard(); break;
+    case Mode::live:
+      poll_keyboard();
+      drain_mouse();
+      take_live_mouse();
+      break;
     case Mode::recording: record_tick(); break;
     case Mode::replaying: replay_tick(); break;
   }
+  if (mode_ != Mode::live) check_fullscreen_chord();
+  end_tick_presses();
   mouse_fresh = 1;
   ++frame_;
 }
@@ -334,8 +513,17 @@ void InputDevice::apply_event(const platform::Event& event) {
     case EventType::key_up: {
       const int code = event.scan_code;
       if (code <= 0 || code > 255) return;
-      live_.keyboard[code] = event.type == EventType::key_down ? 0x80 : 0;
-      if (mode_ == Mode::live) key_state[code] = live_.keyboard[code] | live_.pad_keys[code];
+      const bool down = event.type == EventType::key_down;
+      live_.keyboard[code] = down ? 0x80 : 0;
+      // The key state itself changes when the keyboard is read; until then
+      // the press is remembered, so that a quick tap still counts.
+      if (down && !event.repeat) {
+        live_.key_press[code] = 1;
+        // Alt+Enter is told apart from Return when the keyboard is read, so
+        // that no read of the game ever sees its Return.
+        if (code == 28) live_.return_with_alt = live_.keyboard[56] || live_.keyboard[184];
+        if (mode_ == Mode::live) queue_typed(code, live_.keyboard[42] || live_.keyboard[54]);
+      }
       return;
     }
     case EventType::mouse_motion: {
@@ -359,7 +547,27 @@ void InputDevice::apply_event(const platform::Event& event) {
     case EventType::mouse_button_down:
     case EventType::mouse_button_up:
       if (event.button >= 1 && event.button <= 3) {
-        live.buttons[event.button - 1] = event.type == EventType::mouse_button_down ? 1 : 0;
+        const bool down = event.type == EventType::mouse_button_down;
+        live.buttons[event.button - 1] = down ? 1 : 0;
+        if (down) live_.mouse_press[event.button - 1] = 1;
+      }
+      return;
+    case EventType::joystick_button_down:
+      for (int slot = 0; slot < kMaxJoysticks; ++slot) {
+        if (live_.device_id[slot] != event.device) continue;
+        if (event.button >= 0 && event.button < 32) live_.joystick_press[slot][event.button] = 1;
+        int code = 0;
+        switch (event.pad) {
+          case platform::PadControl::up: code = PadKeyMap::kUp; break;
+          case platform::PadControl::down: code = PadKeyMap::kDown; break;
+          case platform::PadControl::left: code = PadKeyMap::kLeft; break;
+          case platform::PadControl::right: code = PadKeyMap::kRight; break;
+          case platform::PadControl::start: code = PadKeyMap::kStart; break;
+          case platform::PadControl::back: code = PadKeyMap::kBack; break;
+          case platform::PadControl::guide: code = PadKeyMap::kGuide; break;
+          case platform::PadControl::none: break;
+        }
+        if (code) live_.key_press[code] = 1;
       }
       return;
     case EventType::mouse_wheel:

@@ -13,6 +13,13 @@
 //
 // Between two frames a recording or replaying run reads the same values
 // however often it asks, which is what makes a replay repeat the run.
+//
+// Quick presses: a key, mouse button or joystick button that went down and
+// up again between two reads still reads as held, from the first read that
+// learns of the press until the next frame tick (a "tap"), so that no press
+// is lost however short. Each frame tick also counts the presses that began
+// since the previous one (key_pressed, mouse_pressed). Typed characters are
+// queued press by press, so that read_key_char loses none.
 #pragma once
 
 #include <cstdint>
@@ -76,11 +83,19 @@ class InputDevice {
   int read_key_char();
   // As read_key_char, 1 instead of the character.
   int key_char_pressed() { return read_key_char() != 0 ? 1 : 0; }
+  // True in the frame (from one frame tick to the next) in which a press of
+  // the key began.
+  bool key_pressed(int scan_code) const { return key_pressed_[scan_code & 0xFF] != 0; }
 
   // ------------------------------------------------------------ mouse ---
   // Fills the reading; 1 (the mouse is never lost on this system).
   int read_mouse(MouseReading& reading);
   bool any_mouse_button();
+  // True in the frame in which a press of the button (1 left, 2 right, 3
+  // middle) began.
+  bool mouse_pressed(int button) const {
+    return button >= 1 && button <= 3 && mouse_pressed_[button - 1] != 0;
+  }
   // 1: the position follows the visible pointer; 0: captured (relative).
   void set_system_cursor(bool on);
 
@@ -103,6 +118,16 @@ class InputDevice {
   void frame_tick();
   // Key, mouse and joystick events dispatched by the window.
   void apply_event(const platform::Event& event);
+  // Takes a key away from the game until it is released (a runtime key
+  // combination used it): it reads as up and its press is not counted.
+  void swallow_key(int scan_code);
+  // True once after Alt+Enter was pressed (its Return never reaches the
+  // game).
+  bool take_fullscreen_request() {
+    const bool r = fullscreen_request_;
+    fullscreen_request_ = false;
+    return r;
+  }
   // Reads the whole keyboard afresh (after the window gets the focus back,
   // so that no key stays stuck).
   void resync();
@@ -150,6 +175,12 @@ class InputDevice {
     uint8_t pad_keys[256] = {};
     MouseState mouse;
     double carry_x = 0, carry_y = 0;  // fractions of a surface pixel
+    // Presses (down events) not yet taken by a read: keys, mouse buttons,
+    // joystick buttons.
+    uint8_t key_press[256] = {};
+    uint8_t mouse_press[3] = {};
+    uint8_t joystick_press[kMaxJoysticks][32] = {};
+    bool return_with_alt = false;  // the last Return press came with Alt held
     int device_id[kMaxJoysticks];     // -1: free
     std::string name[kMaxJoysticks];
     LiveState() {
@@ -174,8 +205,47 @@ class InputDevice {
   void record_line(ScriptOp op, int joystick, int64_t a, int64_t b, const std::string& text = std::string());
   void apply_script_event(const ScriptEvent& e);
 
+  // One typed key press waiting for read_key_char.
+  struct TypedKey {
+    uint8_t code = 0;
+    bool shift = false;
+    int64_t frame = 0;  // the tick it came in
+  };
+  static constexpr size_t kTypedQueueLength = 32;
+  static constexpr int64_t kTypedKeepFrames = 30;
+
+  void queue_typed(int code, bool shift);
+  void clear_quick_presses();
+  // Frame tick housekeeping of the quick-press state; `live` also counts the
+  // presses the reads took since the previous tick.
+  void begin_tick_taps();
+  void end_tick_presses();
+  // Record-level key and button changes of the recording and replay.
+  void script_key(int code, bool down);
+  void script_button(int button, bool down);
+  void script_joystick_button(int joystick, int button, uint8_t value);
+  void apply_joystick_taps(int index, JoystickReading& reading);
+
   Mode mode_ = Mode::live;
   LiveState live_;
+  // Taps held in the record until the next tick.
+  uint8_t key_tap_[256] = {};
+  uint8_t mouse_tap_[3] = {};
+  uint8_t joystick_tap_[kMaxJoysticks][32] = {};
+  // Presses taken since the last tick (live) or by this tick's lines.
+  uint8_t key_taken_[256] = {};
+  uint8_t mouse_taken_[3] = {};
+  uint8_t joystick_taken_[kMaxJoysticks][32] = {};
+  // What key_pressed / mouse_pressed read for the current frame.
+  uint8_t key_pressed_[256] = {};
+  uint8_t mouse_pressed_[3] = {};
+  // Keys whose current press read_key_char has handed out.
+  uint8_t key_handed_[256] = {};
+  uint8_t key_swallowed_[256] = {};
+  bool fullscreen_request_ = false;
+  void check_fullscreen_chord();
+  TypedKey typed_[kTypedQueueLength];
+  size_t typed_first_ = 0, typed_count_ = 0;
   MouseState mouse_;
   JoystickSlot joysticks_[kMaxJoysticks];
   bool joysticks_ready_ = false;

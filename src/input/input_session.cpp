@@ -30,7 +30,61 @@ int32_t* axis_field(JoystickReading& r, int axis) {
 
 int64_t pov_value(uint32_t pov) { return pov < 36000 ? static_cast<int64_t>(pov) : -1; }
 
+// The lines that bring one on/off control of the record from what it shows
+// (`shown`) to what the device holds (`held`), given whether a press came
+// in between: a press that is already over is written as down and up in the
+// same frame, which the record shows as held for that frame.
+template <class Line>
+void write_changes(bool shown, bool held, bool pressed, Line line) {
+  if (shown && (pressed || !held)) line(false);
+  if (pressed || (!shown && held)) line(true);
+  if (pressed && !held) line(false);
+}
+
 }  // namespace
+
+void InputDevice::script_key(int code, bool down) {
+  if (code < 0 || code > 255) return;
+  if (key_swallowed_[code]) {
+    // Taken by the runtime until it is released.
+    if (!down) key_swallowed_[code] = 0;
+    return;
+  }
+  if (down) {
+    key_state[code] = 0x80;
+    key_taken_[code] = 1;
+    queue_typed(code, (key_state[42] | key_state[54]) != 0);
+  } else if (key_taken_[code]) {
+    key_tap_[code] = 1;  // pressed and let go within one frame
+  } else {
+    key_state[code] = 0;
+  }
+}
+
+void InputDevice::script_button(int button, bool down) {
+  if (button < 1 || button > 3) return;
+  const int b = button - 1;
+  if (down) {
+    mouse_.buttons[b] = 1;
+    mouse_taken_[b] = 1;
+  } else if (mouse_taken_[b]) {
+    mouse_tap_[b] = 1;
+  } else {
+    mouse_.buttons[b] = 0;
+  }
+}
+
+void InputDevice::script_joystick_button(int joystick, int button, uint8_t value) {
+  JoystickSlot& slot = joysticks_[joystick];
+  if (value) {
+    slot.reading.buttons[button] = value;
+    joystick_taken_[joystick][button] = 1;
+  } else if (joystick_taken_[joystick][button]) {
+    joystick_tap_[joystick][button] = 1;
+  } else {
+    slot.reading.buttons[button] = 0;
+  }
+}
 
 void InputDevice::record_line(ScriptOp op, int joystick, int64_t a, int64_t b, const std::string& text) {
   ScriptEvent e;
@@ -53,7 +107,7 @@ void InputDevice::apply_script_event(const ScriptEvent& e) {
   switch (e.op) {
     case ScriptOp::key_down:
     case ScriptOp::key_up:
-      if (e.a >= 0 && e.a <= 255) key_state[e.a] = e.op == ScriptOp::key_down ? 0x80 : 0;
+      if (e.a >= 0 && e.a <= 255) script_key(static_cast<int>(e.a), e.op == ScriptOp::key_down);
       break;
     case ScriptOp::mouse:
       mouse_.pointer_x = static_cast<int32_t>(std::clamp<int64_t>(e.a, -kScriptLargest, kScriptLargest));
@@ -67,7 +121,7 @@ void InputDevice::apply_script_event(const ScriptEvent& e) {
       mouse_.wheel = std::clamp<int64_t>(mouse_.wheel + e.a, -kScriptLargest, kScriptLargest);
       break;
     case ScriptOp::button:
-      if (e.a >= 1 && e.a <= 3) mouse_.buttons[e.a - 1] = e.b != 0 ? 1 : 0;
+      if (e.a >= 1 && e.a <= 3) script_button(static_cast<int>(e.a), e.b != 0);
       break;
     case ScriptOp::joystick_attach:
       if (!slot) break;
@@ -92,7 +146,7 @@ void InputDevice::apply_script_event(const ScriptEvent& e) {
       break;
     case ScriptOp::joystick_button:
       if (slot && slot->present && e.a >= 0 && e.a < 32) {
-        slot->reading.buttons[e.a] = static_cast<uint8_t>(std::clamp<int64_t>(e.b, 0, 255));
+        script_joystick_button(e.joystick, static_cast<int>(e.a), static_cast<uint8_t>(std::clamp<int64_t>(e.b, 0, 255)));
       }
       break;
   }
@@ -104,8 +158,17 @@ void InputDevice::record_tick() {
   update_pad_keys();
 
   for (int code = 0; code < 256; ++code) {
-    const uint8_t held = live_.keyboard[code] | live_.pad_keys[code];
-    if (held != key_state[code]) record_line(held ? ScriptOp::key_down : ScriptOp::key_up, 0, code, 0);
+    const bool held = (live_.keyboard[code] | live_.pad_keys[code]) != 0;
+    const bool pressed = live_.key_press[code] != 0;
+    live_.key_press[code] = 0;
+    if (key_swallowed_[code]) {
+      // The runtime has the key until it is released.
+      if (!held) record_line(ScriptOp::key_up, 0, code, 0);
+      continue;
+    }
+    write_changes(key_state[code] != 0, held, pressed, [&](bool down) {
+      record_line(down ? ScriptOp::key_down : ScriptOp::key_up, 0, code, 0);
+    });
   }
 
   MouseState& live = live_.mouse;
@@ -116,7 +179,10 @@ void InputDevice::record_tick() {
   if (live.wheel != 0) record_line(ScriptOp::wheel, 0, live.wheel, 0);
   live.move_x = live.move_y = live.wheel = 0;
   for (int b = 0; b < 3; ++b) {
-    if (live.buttons[b] != mouse_.buttons[b]) record_line(ScriptOp::button, 0, b + 1, live.buttons[b]);
+    const bool pressed = live_.mouse_press[b] != 0;
+    live_.mouse_press[b] = 0;
+    write_changes(mouse_.buttons[b] != 0, live.buttons[b] != 0, pressed,
+                  [&](bool down) { record_line(ScriptOp::button, 0, b + 1, down ? 1 : 0); });
   }
 
   if (joysticks_ready_) platform::joystick_update();
@@ -140,7 +206,15 @@ void InputDevice::record_tick() {
       }
     }
     for (int b = 0; b < 32; ++b) {
-      if (now.buttons[b] != slot.reading.buttons[b]) record_line(ScriptOp::joystick_button, j, b, now.buttons[b]);
+      const bool pressed = live_.joystick_press[j][b] != 0;
+      live_.joystick_press[j][b] = 0;
+      const uint8_t value = now.buttons[b] ? now.buttons[b] : 0x80;
+      if (now.buttons[b] && slot.reading.buttons[b] && now.buttons[b] != slot.reading.buttons[b] && !pressed) {
+        record_line(ScriptOp::joystick_button, j, b, now.buttons[b]);
+        continue;
+      }
+      write_changes(slot.reading.buttons[b] != 0, now.buttons[b] != 0, pressed,
+                    [&](bool down) { record_line(ScriptOp::joystick_button, j, b, down ? value : 0); });
     }
   }
   if (record_file_) std::fflush(record_file_);
@@ -152,6 +226,9 @@ void InputDevice::replay_tick() {
   drain_keyboard();
   drain_mouse();
   live_.mouse.move_x = live_.mouse.move_y = live_.mouse.wheel = 0;
+  std::memset(live_.key_press, 0, sizeof live_.key_press);
+  std::memset(live_.mouse_press, 0, sizeof live_.mouse_press);
+  std::memset(live_.joystick_press, 0, sizeof live_.joystick_press);
   while (script_next_ < script_.events.size() && script_.events[script_next_].frame <= frame_) {
     const ScriptEvent& e = script_.events[script_next_++];
     if (record_file_) {
@@ -191,6 +268,7 @@ void InputDevice::start_recording(std::FILE* file, uint32_t seed) {
     live_.mouse.move_x = live_.mouse.move_y = live_.mouse.wheel = 0;
     live_.carry_x = live_.carry_y = 0;
     last_char_ = 0;
+    clear_quick_presses();
     frame_ = 0;
     mode_ = Mode::recording;
   }
@@ -206,6 +284,7 @@ void InputDevice::start_replay(InputScript script) {
   mouse_ = MouseState();
   for (JoystickSlot& slot : joysticks_) slot = JoystickSlot();
   last_char_ = 0;
+  clear_quick_presses();
   script_ = std::move(script);
   script_next_ = 0;
   frame_ = 0;

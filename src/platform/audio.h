@@ -21,6 +21,10 @@ bool audio_open(int rate, int channels, int mixer_channels, std::string& error);
 // Stops everything and closes the device. Safe when it is not open.
 void audio_close();
 bool audio_ready();
+// Pauses every playing sound and the music (true), or lets exactly those
+// go on where they were (false); what the game had paused itself stays
+// paused.
+void audio_pause_all(bool pause);
 // The format the device actually runs at (signed 16-bit samples).
 bool audio_device_format(int& rate, int& channels);
 

@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cmath>
@@ -268,6 +269,36 @@ void music_halt() {
 }
 
 bool music_playing() { return g_open && Mix_PlayingMusic() != 0; }
+
+namespace {
+bool g_all_paused = false;
+std::vector<char> g_channel_was_paused;
+bool g_music_was_paused = false;
+}  // namespace
+
+void audio_pause_all(bool pause) {
+  if (!g_open) {
+    g_all_paused = false;
+    return;
+  }
+  if (pause == g_all_paused) return;
+  g_all_paused = pause;
+  const int channels = Mix_AllocateChannels(-1);
+  if (pause) {
+    g_channel_was_paused.assign(static_cast<size_t>(std::max(0, channels)), 0);
+    for (int i = 0; i < channels; ++i) {
+      g_channel_was_paused[i] = Mix_Paused(i) != 0;
+      if (!g_channel_was_paused[i]) Mix_Pause(i);
+    }
+    g_music_was_paused = Mix_PausedMusic() != 0;
+    if (!g_music_was_paused) Mix_PauseMusic();
+  } else {
+    for (int i = 0; i < channels && i < static_cast<int>(g_channel_was_paused.size()); ++i) {
+      if (!g_channel_was_paused[i]) Mix_Resume(i);
+    }
+    if (!g_music_was_paused) Mix_ResumeMusic();
+  }
+}
 
 double music_position_ms(Music* music) {
   if (!g_open || !music) return -1;

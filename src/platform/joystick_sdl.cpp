@@ -51,6 +51,21 @@ uint32_t pov_from_hat(Uint8 hat) {
   }
 }
 
+// Button bytes in the order pads report through the system's own joystick
+// layer: A, B, X, Y, shoulders, Back, Start, stick clicks, then Guide and
+// the extra buttons.
+constexpr SDL_GameControllerButton kButtonOrder[] = {
+    SDL_CONTROLLER_BUTTON_A,           SDL_CONTROLLER_BUTTON_B,
+    SDL_CONTROLLER_BUTTON_X,           SDL_CONTROLLER_BUTTON_Y,
+    SDL_CONTROLLER_BUTTON_LEFTSHOULDER, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER,
+    SDL_CONTROLLER_BUTTON_BACK,        SDL_CONTROLLER_BUTTON_START,
+    SDL_CONTROLLER_BUTTON_LEFTSTICK,   SDL_CONTROLLER_BUTTON_RIGHTSTICK,
+    SDL_CONTROLLER_BUTTON_GUIDE,       SDL_CONTROLLER_BUTTON_MISC1,
+    SDL_CONTROLLER_BUTTON_PADDLE1,     SDL_CONTROLLER_BUTTON_PADDLE2,
+    SDL_CONTROLLER_BUTTON_PADDLE3,     SDL_CONTROLLER_BUTTON_PADDLE4,
+    SDL_CONTROLLER_BUTTON_TOUCHPAD,
+};
+
 void read_controller(SDL_GameController* c, JoystickReading& r) {
   auto axis = [c](SDL_GameControllerAxis a) { return SDL_GameControllerGetAxis(c, a); };
   r.x = stretch_axis(axis(SDL_CONTROLLER_AXIS_LEFTX));
@@ -74,21 +89,9 @@ void read_controller(SDL_GameController* c, JoystickReading& r) {
   r.pov[0] = pov_from_hat(hat);
   for (int i = 1; i < 4; ++i) r.pov[i] = 0xFFFFFFFFu;
   // Button bytes in the order pads report through the system's own
-  // joystick layer: A, B, X, Y, shoulders, Back, Start, stick clicks,
-  // then Guide and the extra buttons.
-  static constexpr SDL_GameControllerButton kOrder[] = {
-      SDL_CONTROLLER_BUTTON_A,           SDL_CONTROLLER_BUTTON_B,
-      SDL_CONTROLLER_BUTTON_X,           SDL_CONTROLLER_BUTTON_Y,
-      SDL_CONTROLLER_BUTTON_LEFTSHOULDER, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER,
-      SDL_CONTROLLER_BUTTON_BACK,        SDL_CONTROLLER_BUTTON_START,
-      SDL_CONTROLLER_BUTTON_LEFTSTICK,   SDL_CONTROLLER_BUTTON_RIGHTSTICK,
-      SDL_CONTROLLER_BUTTON_GUIDE,       SDL_CONTROLLER_BUTTON_MISC1,
-      SDL_CONTROLLER_BUTTON_PADDLE1,     SDL_CONTROLLER_BUTTON_PADDLE2,
-      SDL_CONTROLLER_BUTTON_PADDLE3,     SDL_CONTROLLER_BUTTON_PADDLE4,
-      SDL_CONTROLLER_BUTTON_TOUCHPAD,
-  };
+  // joystick layer (kButtonOrder).
   int i = 0;
-  for (SDL_GameControllerButton b : kOrder) r.buttons[i++] = held(b) ? 0x80 : 0;
+  for (SDL_GameControllerButton b : kButtonOrder) r.buttons[i++] = held(b) ? 0x80 : 0;
 }
 
 void read_plain(SDL_Joystick* j, JoystickReading& r) {
@@ -107,6 +110,20 @@ OpenJoystick* find(int id) {
 }
 
 }  // namespace
+
+int controller_button_byte(int sdl_button) {
+  int i = 0;
+  for (SDL_GameControllerButton b : kButtonOrder) {
+    if (b == sdl_button) return i;
+    ++i;
+  }
+  return -1;
+}
+
+bool joystick_is_controller(int id) {
+  const OpenJoystick* j = find(id);
+  return j && j->controller;
+}
 
 bool joystick_start() {
   if (g_started) return true;

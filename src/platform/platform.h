@@ -76,6 +76,8 @@ bool non_interactive();
 
 // Desktop size in pixels of the display the window is (or will be) on.
 bool desktop_size(int& width, int& height);
+// The part of it that windows may use (without panels and docks).
+bool desktop_usable_size(int& width, int& height);
 
 // Creates the window (hidden) with an OpenGL compatibility context, or
 // re-creates it when one exists; the context is kept when possible so that
@@ -98,6 +100,10 @@ void window_drawable_size(int& width, int& height);
 void* window_handle();
 void gl_swap();
 void* gl_proc_address(const char* name);
+
+// The window's icon from RGBA rows (top row first); false when the system
+// refuses it.
+bool window_set_icon(const uint8_t* rgba, int width, int height);
 
 // Cursor over the window: false hides it.
 void cursor_show(bool on);
@@ -122,11 +128,20 @@ enum class EventType {
   mouse_wheel,    // wheel: clicks, positive away from the user
   joystick_added,     // device: the device index to open
   joystick_removed,   // device: the id joystick_open gave
+  joystick_button_down,  // device: the id; button: the button byte (-1 none);
+                         // pad: a game controller's control, PadControl
+  window_exposed,     // the window's contents must be shown again
+  wm_fullscreen,      // the window manager put the window into (button 1)
+                      // or out of (button 0) fullscreen on its own
   other,
 };
 
+// The controls of a game controller that stand in for keys.
+enum class PadControl { none, up, down, left, right, start, back, guide };
+
 struct Event {
   EventType type = EventType::none;
+  PadControl pad = PadControl::none;
   int scan_code = 0;
   bool repeat = false;
   int x = 0, y = 0, xrel = 0, yrel = 0;
@@ -214,6 +229,11 @@ void joystick_update();
 bool joystick_read(int id, JoystickReading& reading);
 // False when the device is not a game controller.
 bool joystick_pad(int id, PadState& pad);
+// The button byte a game controller's button is read into (as
+// joystick_read fills it), -1 when it has none.
+int controller_button_byte(int sdl_button);
+// True when the id is open as a game controller.
+bool joystick_is_controller(int id);
 // "instance name, product name" of an open device.
 std::string joystick_name(int id);
 // Plays a constant force (or rumble) once; false when the device has no

@@ -1,5 +1,8 @@
 // Window, GL context, events and dialogs over SDL2.
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <dlfcn.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +18,10 @@ namespace {
 SDL_Window* g_window = nullptr;
 SDL_GLContext g_context = nullptr;
 bool g_video_ready = false;
+// Fullscreen as the runtime last set it, and until when (SDL ticks) the
+// window manager may still be carrying that out.
+bool g_fullscreen_set = false;
+Uint64 g_fullscreen_settle_ms = 0;
 
 // Events queued by inject_key / inject_window_event; they come before the
 // system's own. Tests push them from other threads.
@@ -24,6 +31,66 @@ std::deque<Event> g_injected;
 bool env_is_one(const char* name) {
   const char* v = std::getenv(name);
   return v && std::strcmp(v, "1") == 0;
+}
+
+bool env_set(const char* name) {
+  const char* v = std::getenv(name);
+  return v && *v;
+}
+
+// Why no window can be opened when no video driver that shows anything
+// could start.
+std::string no_display_cause() {
+  if (env_set("DISPLAY")) return std::string("cannot open a window: cannot connect to the display ") + std::getenv("DISPLAY");
+  if (env_set("WAYLAND_DISPLAY")) {
+    return std::string("cannot open a window: cannot connect to the display ") + std::getenv("WAYLAND_DISPLAY");
+  }
+  return "cannot open a window: no display (DISPLAY is not set)";
+}
+
+// The window manager's fullscreen state of the window (_NET_WM_STATE), read
+// through Xlib, which SDL has loaded already; false when it cannot be told
+// (not X11).
+bool wm_fullscreen_state(bool& on) {
+  if (!g_window || std::strcmp(SDL_GetCurrentVideoDriver(), "x11") != 0) return false;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(g_window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+  using InternAtom = Atom (*)(Display*, const char*, Bool);
+  using GetProperty = int (*)(Display*, Window, Atom, long, long, Bool, Atom, Atom*, int*, unsigned long*,
+                              unsigned long*, unsigned char**);
+  using Free = int (*)(void*);
+  static void* xlib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+  static auto intern = xlib ? reinterpret_cast<InternAtom>(dlsym(xlib, "XInternAtom")) : nullptr;
+  static auto get = xlib ? reinterpret_cast<GetProperty>(dlsym(xlib, "XGetWindowProperty")) : nullptr;
+  static auto release = xlib ? reinterpret_cast<Free>(dlsym(xlib, "XFree")) : nullptr;
+  if (!intern || !get || !release) return false;
+  Display* display = info.info.x11.display;
+  const Atom state = intern(display, "_NET_WM_STATE", False);
+  const Atom fullscreen = intern(display, "_NET_WM_STATE_FULLSCREEN", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (get(display, info.info.x11.window, state, 0, 64, False, XA_ATOM, &type, &format, &count, &after, &data) !=
+      Success) {
+    return false;
+  }
+  on = false;
+  if (data && type == XA_ATOM && format == 32) {
+    const long* atoms = reinterpret_cast<const long*>(data);
+    for (unsigned long i = 0; i < count; ++i) on = on || static_cast<Atom>(atoms[i]) == fullscreen;
+  }
+  if (data) release(data);
+  return true;
+}
+
+// True when the window manager's fullscreen state differs from the one the
+// runtime last set (and the runtime's own switch is not still under way).
+bool wm_fullscreen_changed(bool& on) {
+  if (SDL_GetTicks64() < g_fullscreen_settle_ms) return false;
+  if (!wm_fullscreen_state(on)) return false;
+  return on != g_fullscreen_set;
 }
 
 Event translate(const SDL_Event& e) {
@@ -36,7 +103,25 @@ Event translate(const SDL_Event& e) {
       switch (e.window.event) {
         case SDL_WINDOWEVENT_CLOSE: out.type = EventType::close; break;
         case SDL_WINDOWEVENT_FOCUS_LOST: out.type = EventType::focus_lost; break;
+        // Minimised counts as losing the focus, whatever the window manager
+        // does with the focus meanwhile.
+        case SDL_WINDOWEVENT_MINIMIZED: out.type = EventType::focus_lost; break;
         case SDL_WINDOWEVENT_FOCUS_GAINED: out.type = EventType::focus_gained; break;
+        case SDL_WINDOWEVENT_EXPOSED: out.type = EventType::window_exposed; break;
+        case SDL_WINDOWEVENT_MOVED:
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_SIZE_CHANGED: {
+          // A window manager puts a window into fullscreen or out of it on
+          // its own (a menu, a key binding, a pager): the window only moves.
+          bool on = false;
+          if (wm_fullscreen_changed(on)) {
+            out.type = EventType::wm_fullscreen;
+            out.button = on ? 1 : 0;
+          } else {
+            out.type = EventType::other;
+          }
+          break;
+        }
         default: out.type = EventType::other; break;
       }
       break;
@@ -72,6 +157,31 @@ Event translate(const SDL_Event& e) {
       out.type = EventType::mouse_wheel;
       out.wheel = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
       break;
+    case SDL_JOYBUTTONDOWN:
+      // A game controller's buttons come as controller events.
+      if (joystick_is_controller(e.jbutton.which)) {
+        out.type = EventType::other;
+        break;
+      }
+      out.type = EventType::joystick_button_down;
+      out.device = e.jbutton.which;
+      out.button = e.jbutton.button < 32 ? e.jbutton.button : -1;
+      break;
+    case SDL_CONTROLLERBUTTONDOWN:
+      out.type = EventType::joystick_button_down;
+      out.device = e.cbutton.which;
+      out.button = controller_button_byte(e.cbutton.button);
+      switch (e.cbutton.button) {
+        case SDL_CONTROLLER_BUTTON_DPAD_UP: out.pad = PadControl::up; break;
+        case SDL_CONTROLLER_BUTTON_DPAD_DOWN: out.pad = PadControl::down; break;
+        case SDL_CONTROLLER_BUTTON_DPAD_LEFT: out.pad = PadControl::left; break;
+        case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: out.pad = PadControl::right; break;
+        case SDL_CONTROLLER_BUTTON_START: out.pad = PadControl::start; break;
+        case SDL_CONTROLLER_BUTTON_BACK: out.pad = PadControl::back; break;
+        case SDL_CONTROLLER_BUTTON_GUIDE: out.pad = PadControl::guide; break;
+        default: break;
+      }
+      break;
     case SDL_JOYDEVICEADDED:
       out.type = EventType::joystick_added;
       out.device = e.jdevice.which;
@@ -97,8 +207,24 @@ bool video_init(std::string& error) {
   // for that, and the compositor must not be switched off for a 2D game.
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
+  const char* asked = std::getenv("SDL_VIDEODRIVER");
+  const bool driver_asked = asked && *asked;
+  if (!driver_asked && !env_set("WAYLAND_DISPLAY") && !env_set("XDG_RUNTIME_DIR")) {
+    // No Wayland session can be reached; trying would only print the
+    // library's own complaint about the runtime directory.
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,kmsdrm,offscreen,dummy");
+  }
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-    error = std::string("cannot start the video system: ") + SDL_GetError();
+    error = driver_asked ? std::string("cannot start the video system: ") + SDL_GetError() : no_display_cause();
+    return false;
+  }
+  // Without a display SDL falls back to a driver that shows nothing; that
+  // is a failure unless such a driver was asked for by name.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) &&
+      (!driver_asked || !std::strstr(asked, driver))) {
+    error = no_display_cause();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
     return false;
   }
   g_video_ready = true;
@@ -131,6 +257,26 @@ bool desktop_size(int& width, int& height) {
   if (SDL_GetDesktopDisplayMode(display, &mode) != 0) return false;
   width = mode.w;
   height = mode.h;
+  return true;
+}
+
+bool desktop_usable_size(int& width, int& height) {
+  int display = g_window ? SDL_GetWindowDisplayIndex(g_window) : 0;
+  if (display < 0) display = 0;
+  SDL_Rect r;
+  if (SDL_GetDisplayUsableBounds(display, &r) != 0 || r.w <= 0 || r.h <= 0) return desktop_size(width, height);
+  width = r.w;
+  height = r.h;
+  return true;
+}
+
+bool window_set_icon(const uint8_t* rgba, int width, int height) {
+  if (!g_window || !rgba || width <= 0 || height <= 0) return false;
+  SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(rgba), width, height, 32, width * 4,
+                                                         SDL_PIXELFORMAT_RGBA32);
+  if (!icon) return false;
+  SDL_SetWindowIcon(g_window, icon);
+  SDL_FreeSurface(icon);
   return true;
 }
 
@@ -226,7 +372,12 @@ void window_raise() {
 
 bool window_set_fullscreen(bool on) {
   if (!g_window) return false;
-  return SDL_SetWindowFullscreen(g_window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0;
+  const bool done = SDL_SetWindowFullscreen(g_window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0;
+  if (done) {
+    g_fullscreen_set = on;
+    g_fullscreen_settle_ms = SDL_GetTicks64() + 750;
+  }
+  return done;
 }
 
 void window_drawable_size(int& width, int& height) {

@@ -226,6 +226,24 @@ TEST_F(GeneratedAssets, ScreenTextsKeepClearOfEachOtherAndOfTheTitleRocks) {
     }
   }
 
+  // The separator lines of the title screen (y 140, 200 and 215, x 3 to
+  // 317) keep clear of every text, outline included: "Highscore" is printed
+  // at the very row of the middle one.
+  const ImageBuffer body = picture("font.bmp", 0);
+  const ImageBuffer help = picture("font2.bmp", 0);
+  const Box title_texts[] = {
+      ink_of(body, "Avoid being hit in the", 9, 95), ink_of(body, "stone swarm and survive", 9, 105),
+      ink_of(body, "as long as you can ...!", 9, 115), ink_of(body, "Highscore : 0123456789", 60, 200),
+      ink_of(help, "Start Game = Start Button", 10, 150), ink_of(help, "Menue = Select Button", 35, 162),
+      ink_of(help, "Quit Game = Right Shift", 20, 174), ink_of(counters, "Stone Swarm by Quarvel", 0, 222)};
+  for (const int line_y : {140, 200, 215}) {
+    const Box line{3, line_y, 317, line_y};
+    for (const Box& t : title_texts) EXPECT_FALSE(t.meets(line)) << "line at y " << line_y << ", text at y " << t.y0;
+  }
+  // ... and the descriptions still keep clear of each other.
+  EXPECT_FALSE(title_texts[0].meets(title_texts[1]));
+  EXPECT_FALSE(title_texts[1].meets(title_texts[2]));
+
   // The counters line: "Counter= " and its number end before "Points= ".
   const Box counter = ink_of(counters, "Counter= 2000", 0, 0), points = ink_of(counters, "Points= 12345", 170, 0);
   EXPECT_LT(counter.x1, points.x0);

@@ -192,6 +192,25 @@ check_no_video_driver() {
   fi
 }
 
+# --- No display at all (as over ssh): one line naming it, exit code 1 -----------
+# SDL would fall back to a driver that shows nothing; only a driver asked for
+# by name may be one.
+check_no_display() {
+  local tmp first
+  tmp=$(new_tmp nodisplay)
+  launch "$WORK" "$tmp" "$tmp/stdout" env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR "$GAME"
+  wait_for_exit "$GAME_PID" "$EXIT_TIMEOUT"
+  first=$(head -n 1 "$tmp/stderr")
+  if [ "$EXIT_RC" = 1 ] && [ "$(awk 'END { print NR }' "$tmp/stderr")" = 1 ] &&
+     [[ "$first" == "stoneswarm: "*"no display"* ]] && ! grep -q "Init OK" "$tmp/stdout"; then
+    ok "no display: exit code 1, '$first'"
+  else
+    fail "no display: exit code $EXIT_RC, expected 1 and one line naming the missing display"
+    show_file stdout "$tmp/stdout"
+    show_file stderr "$tmp/stderr"
+  fi
+}
+
 # --- Start-up time (informational) ---------------------------------------------
 # Time from the fork that execs the game to the "Init OK" line, read through a
 # FIFO so that no polling interval is added.
@@ -238,6 +257,7 @@ measure_startup() {
 check_start_and_sigterm
 check_sigint
 check_no_video_driver
+check_no_display
 measure_startup
 
 echo "$PASSED passed, $FAILED failed"

@@ -6,6 +6,11 @@
  *       Fails when the window does not exist or does not take part in
  *       WM_DELETE_WINDOW (a window manager would kill such a client instead).
  *
+ *   x11_close_window fullscreen <window-id> <0|1>
+ *       Asks the window manager to put the window into (1) or out of (0)
+ *       fullscreen, as a window manager's menu or key binding does (a
+ *       _NET_WM_STATE client message to the root window).
+ *
  *   x11_close_window steal-focus <seconds>
  *       Maps a small window of its own, gives it the input focus, prints
  *       "focused <window-id>" once the server has confirmed the focus, and
@@ -169,15 +174,48 @@ static int steal_focus(Display* display, double seconds) {
   return 0;
 }
 
+static int request_fullscreen(Display* display, Window window, int on) {
+  XEvent event;
+  memset(&event, 0, sizeof event);
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = on ? 1 : 0; /* _NET_WM_STATE_ADD / _REMOVE */
+  event.xclient.data.l[1] = (long)XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+  event.xclient.data.l[3] = 1; /* from an application */
+  if (!XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
+                  &event)) {
+    fprintf(stderr, "%s: sending the fullscreen request failed\n", g_program);
+    return 1;
+  }
+  XSync(display, False);
+  return g_x_error ? 1 : 0;
+}
+
 static int usage(void) {
   fprintf(stderr,
           "usage: %s close <window-id>\n"
+          "       %s fullscreen <window-id> <0|1>\n"
           "       %s steal-focus <seconds>\n",
-          g_program, g_program);
+          g_program, g_program, g_program);
   return 2;
 }
 
 int main(int argc, char** argv) {
+  if (argc == 4 && strcmp(argv[1], "fullscreen") == 0) {
+    Window target = None;
+    if (!parse_window(argv[2], &target) || (strcmp(argv[3], "0") != 0 && strcmp(argv[3], "1") != 0)) return usage();
+    Display* display = XOpenDisplay(NULL);
+    if (!display) {
+      fprintf(stderr, "%s: cannot open the display\n", g_program);
+      return 2;
+    }
+    XSetErrorHandler(note_x_error);
+    int result = request_fullscreen(display, target, argv[3][0] == '1');
+    XCloseDisplay(display);
+    return result;
+  }
   if (argc != 3) return usage();
 
   Window window = None;

@@ -73,10 +73,12 @@ TEST_F(KeyboardInput, EnterKeysGiveTenAndBackGivesEight) {
 TEST_F(KeyboardInput, ModifiersTypeNothingAndShiftOnlyRaisesLetters) {
   for (int code : {29, 42, 56, 58, 69, 221}) press(code);
   EXPECT_EQ(text(inkey()), "");
-  // Shift keeps digits as they are; the lowest held key that types wins.
+  // Shift keeps digits as they are. Both keys pressed before the read count,
+  // in the order they went down.
   press(3);   // 2
   press(30);  // A
   EXPECT_EQ(text(inkey()), "2");
+  EXPECT_EQ(text(inkey()), "A");
   EXPECT_EQ(text(inkey()), "");
   for (int code : {29, 42, 56, 58, 69, 221, 3, 30}) release(code);
   EXPECT_EQ(text(inkey()), "");

@@ -185,28 +185,41 @@ Canvas stroke_font(int cell_w, int cell_h, float x, float y, const StrokeStyle& 
 
 // A font picture straight from the pixel design: each grid column `x_scale`
 // pixels wide, one pixel per grid row, the glyph one pixel in from the
-// cell's left and top edges and a one-pixel outline all round (clipped to
-// the cell).
+// cell's left edge and `top` pixels down from its top, with a one-pixel
+// outline all round (clipped to the cell; the first `clear_rows` rows of the
+// cell stay empty, outline included). With `short_descenders` the two
+// descender rows of the design share one pixel row, so that a glyph with
+// room above it still fits a low cell.
+struct PixelFontShape {
+  int top = 1;
+  int clear_rows = 0;
+  bool short_descenders = false;
+};
+
 Canvas pixel_font(int cell_w, int cell_h, int x_scale, const std::vector<Colour>& fill, Colour outline,
-                  Colour shade) {
+                  Colour shade, PixelFontShape shape = PixelFontShape()) {
   Canvas sheet(cell_w * kColumns, cell_h * (kCodes / kColumns));
   for (int code = 32; code < kCodes; ++code) {
     const int cx = (code % kColumns) * cell_w, cy = (code / kColumns) * cell_h;
     auto ink = [&](int x, int y) {
       // Pixel (x, y) of the cell.
-      const int gx = x - 1, gy = y - 1;
+      const int gx = x - 1, gy = y - shape.top;
       if (gx < 0 || gy < 0) return false;
-      return glyph_bit(code, gx / x_scale, gy);
+      const int column = gx / x_scale;
+      if (!shape.short_descenders || gy <= kGlyphBaselineRow) return glyph_bit(code, column, gy);
+      if (gy > kGlyphBaselineRow + 1) return false;
+      return glyph_bit(code, column, kGlyphBaselineRow + 1) || glyph_bit(code, column, kGlyphBaselineRow + 2);
     };
     for (int y = 0; y < cell_h; ++y)
       for (int x = 0; x < cell_w; ++x) {
         if (ink(x, y)) {
-          Colour colour = gradient(fill, static_cast<float>(y - 1) / kGlyphBaselineRow);
+          Colour colour = gradient(fill, static_cast<float>(y - shape.top) / kGlyphBaselineRow);
           // The lower-right edge of each stroke a shade darker: a hint of relief.
           if (!ink(x + 1, y + 1) && (!ink(x + 1, y) || !ink(x, y + 1))) colour = mix(colour, shade, 0.35f);
           sheet.blend(cx + x, cy + y, colour, 1.0f);
           continue;
         }
+        if (y < shape.clear_rows) continue;
         bool near = false;
         for (int dy = -1; dy <= 1 && !near; ++dy)
           for (int dx = -1; dx <= 1 && !near; ++dx) near = ink(x + dx, y + dy);
@@ -235,8 +248,16 @@ Canvas make_small_font() {
 }
 
 Canvas make_body_font() {
+  // The title screen prints "Highscore : ..." at the very row of a
+  // separator line: the top row of every cell stays clear and the outline
+  // comes below it, so that the letters keep a dark pixel of space under
+  // the line. The descenders share one row to make room.
+  PixelFontShape shape;
+  shape.top = 2;
+  shape.clear_rows = 1;
+  shape.short_descenders = true;
   return pixel_font(12, 10, 2, {rgb(255, 255, 255), rgb(225, 240, 255), rgb(160, 205, 255)}, rgb(10, 12, 30),
-                    rgb(60, 90, 170));
+                    rgb(60, 90, 170), shape);
 }
 
 Canvas make_help_font() {
