@@ -43,37 +43,62 @@ void reset_debug_position();
 
 // ------------------------------------------------------- frame and time ---
 
+// Ends the frame: presents what was drawn, reads the input, returns at the
+// next point of the frame grid with the surface cleared (Escape ends the
+// program unless allow_escape(0)).
 void show_screen();
+// Frames per second of the grid show_screen waits for.
 void limit_frame_rate(double frames_per_second);
+// Milliseconds since start-up.
 double elapsed_ms();
+// Milliseconds between the last two frames (at least 1).
 double frame_duration_ms();
+// The runtime's millisecond clock (monotonic, sub-millisecond).
 double current_ms();
+// 0: Escape no longer ends the program (Left Alt+F4 still does).
 void allow_escape(double on);
+// 0: the game no longer pauses while its window has no focus.
 void auto_pause(double on);
 
 // Window commands.
 void set_screen(double width, double height, double fullscreen);
+// 1 while the window is fullscreen.
 double is_fullscreen();
 // Gives the window the picture in the file (program directory or media
 // pack; PNG or bitmap) as its icon: 1 on success, else 0 and the icon stays.
 // Start-up does this with "icon.png" when the game has one.
 double set_window_icon(const DynString& file_name);
+// The SDL window, for code that talks to SDL directly.
 void* get_window_handle();
 
 // ------------------------------------------------------------- the end ---
 
+// Shuts the runtime down in its fixed order and ends the process (exit
+// code 0).
 [[noreturn]] void end_program();
+// end_program with error code 0 recorded.
 [[noreturn]] void end_statement();
+// Shuts down, starts the command line through the shell and ends.
 [[noreturn]] void end_and_run(const DynString& command_line);
+// Records an error number (3 file, 7 channel or memory, 9 index) at the
+// current debug position for the end report; returns it.
 double record_runtime_error(double code);
+// The source and line the end report names.
 void set_debug_position(double source, double line);
+// Appends one line (CR LF) to the report file ErrorLog.txt in $TMPDIR.
 void append_report_line(const char* text);
+// Sends a text to an attached debugger (nothing without one).
 void debug_text(const DynString& text);
+// Asks an attached debugger to stop at the position.
 void debug_break(int position);
 
 // ------------------------------------------------------- host queries ---
 
+// Facts about the platform: "" the system's name ("LINUX"), "ID" a machine
+// number, "GLEXT:name" whether a GL entry point exists, and more
+// (docs/platform.md, "Platform information").
 DynString platform_info(const DynString& key);
+// The arguments after the program name, as one text.
 DynString get_command_line();
 
 // ---------------------------------------------------------- short entry ---
