@@ -68,6 +68,11 @@ struct EngineState {
   std::string replay_file;
   bool seed_given = false;
   double seed_value = 0;
+  // --fast: a replay runs its frames without waiting for the clock;
+  // --quit-at-end: the program ends (exit code 0) after the replay's last
+  // frame.
+  bool replay_fast = false;
+  bool quit_at_replay_end = false;
 
   bool started = false;
   bool shutting_down = false;

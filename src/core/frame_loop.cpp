@@ -26,7 +26,14 @@ FramePacer& frame_pacer() {
 }
 }  // namespace
 
-double now_ms() { return platform::now_ms(); }
+namespace {
+// --fast replays run on a clock of their own that moves one frame interval
+// a frame, so that what a game times by the clock (fades, timers) takes the
+// same frames as in a run at real time. Negative: the real clock.
+double fast_clock_ms = -1.0;
+}  // namespace
+
+double now_ms() { return fast_clock_ms >= 0 ? fast_clock_ms : platform::now_ms(); }
 
 double current_ms() { return now_ms(); }
 
@@ -119,6 +126,15 @@ double OpenGLVurivari::present_frame() {
   double now;
   bool slept = false;
   platform::Event event;
+  const EngineState& e = engine();
+  if (e.replay_fast && e.input && e.input->mode() == InputDevice::Mode::replaying) {
+    // --fast: the next frame at once, the clock moved on by one frame.
+    while (platform::next_event(event)) dispatch_window_event(event);
+    if (fast_clock_ms < 0) fast_clock_ms = platform::now_ms();
+    fast_clock_ms += frame_interval_ms > 0 ? frame_interval_ms : 0.0;
+    next_frame_ms = fast_clock_ms + frame_interval_ms;
+    return frame_interval_ms + 1;
+  }
   for (;;) {
     if (platform::next_event(event)) {
       dispatch_window_event(event);
@@ -165,6 +181,8 @@ void show_screen() {
   }
   // Polls the keyboard and marks the mouse fresh (and steps a recording or
   // a replay by one frame).
+  // --quit-at-end: the replay's frames are all shown.
+  if (e.quit_at_replay_end && e.input && e.input->replay_over()) end_program();
   if (e.input) e.input->frame_tick();
   if (e.input) {
     bool quit = e.allow_escape == 1 && (e.input->key_down(129) || e.input->key_down(1));

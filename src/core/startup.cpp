@@ -85,6 +85,9 @@ void print_help() {
       "  --record FILE    write every input of the run to FILE\n"
       "  --replay FILE    play the run from a recording instead of the devices\n"
       "  --seed N         start the random numbers from N (a whole number)\n"
+      "  --fast           with --replay: run the frames as fast as they can be drawn,\n"
+      "                   not on the clock (the same frames, the same results)\n"
+      "  --quit-at-end    with --replay: end (exit code 0) after the replay's last frame\n"
       "  --help           show this text and end\n"
       "  --version        show the version and end\n"
       "\n"
@@ -163,6 +166,14 @@ void set_command_line(int argc, char** argv) {
       e.fullscreen_option = 0;
       continue;
     }
+    if (std::strcmp(argv[i], "--fast") == 0) {
+      e.replay_fast = true;
+      continue;
+    }
+    if (std::strcmp(argv[i], "--quit-at-end") == 0) {
+      e.quit_at_replay_end = true;
+      continue;
+    }
     const char* value = nullptr;
     if (option_value(argc, argv, i, "--scale", value)) {
       e.window_scale = parse_scale(value);
@@ -179,6 +190,8 @@ void set_command_line(int argc, char** argv) {
       e.seed_value = seed;
     }
   }
+  if ((e.replay_fast || e.quit_at_replay_end) && e.replay_file.empty())
+    usage_error(std::string(e.replay_fast ? "--fast" : "--quit-at-end") + " needs --replay FILE");
 }
 
 void reset_debug_position() {

@@ -144,6 +144,14 @@ class InputDevice {
   Mode mode() const { return mode_; }
   // Ticks since the session started.
   int64_t frame() const { return frame_; }
+  // True while replaying once every frame of the script has been ticked:
+  // its end line's frame count, else one past its last change.
+  bool replay_over() const {
+    if (mode_ != Mode::replaying) return false;
+    const int64_t length =
+        script_.end_frame >= 0 ? script_.end_frame : script_.events.empty() ? 0 : script_.events.back().frame + 1;
+    return frame_ >= length;
+  }
 
   // ------------------------------------------------------- the record ---
   int32_t mouse_x = 100, mouse_y = 100;  // surface pixels

@@ -70,7 +70,7 @@ ExampleRun run_example(const std::string& name, const std::string& tag, long fra
   const std::string command = "cd / && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy QUARVEL_NO_DIALOGS=1 "
                               "QUARVEL_SAVE_FRAMES='" + run.frames + "' QUARVEL_SAVE_EVERY=" + std::to_string(every) +
                               " QUARVEL_TRACE='" + base + "/trace.txt' timeout 60 '" + run.dir + "/" + name + "' " +
-                              std::to_string(frames) + " --replay '" + base + "/replay.txt' " + extra_args +
+                              std::to_string(frames) + " --fast --replay '" + base + "/replay.txt' " + extra_args +
                               " >'" + base + "/out.txt' 2>&1";
   run.exit_code = std::system(command.c_str());
   EXPECT_EQ(run.exit_code, 0) << name;

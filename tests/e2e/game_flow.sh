@@ -24,7 +24,7 @@ run() {
   mkdir -p "$work/$name"
   printf '%s\n' "quarvel-input 1" "seed 5" "$@" > "$work/$name.txt"
   (cd / && QUARVEL_SAVE_FRAMES="$work/$name" QUARVEL_SAVE_EVERY=25 \
-    timeout 120 "$work/game/stoneswarm" --replay "$work/$name.txt" > "$work/$name.out" 2>&1) \
+    timeout 120 "$work/game/stoneswarm" --fast --replay "$work/$name.txt" > "$work/$name.out" 2>&1) \
     || fail "$name: exit code $?"
   grep -q "Init OK" "$work/$name.out" || fail "$name: no Init OK"
 }

@@ -69,7 +69,7 @@ class GameRun {
                                 "' QUARVEL_SAVE_FROM=" + std::to_string(save_from) +
                                 " QUARVEL_SAVE_TO=" + std::to_string(save_to) + " QUARVEL_TRACE='" +
                                 (dir_ / "trace.txt").string() + "' timeout 180 '" + (dir_ / "game/stoneswarm").string() +
-                                "' --replay '" + (dir_ / "replay.txt").string() + "' > '" +
+                                "' --fast --replay '" + (dir_ / "replay.txt").string() + "' > '" +
                                 (dir_ / "output.txt").string() + "' 2>&1";
     const int status = std::system(command.c_str());
     exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

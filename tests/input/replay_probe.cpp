@@ -3,11 +3,12 @@
 // random numbers. Per frame it prints a hash of the presented surface, and
 // the frame in which it first saw Space held.
 //
-//   replay_probe [runtime options] --frames N [--act]
+//   replay_probe [runtime options] --frames N [--act] [--clock]
 //
 // --act plays a player: SDL events are pushed on some frames, as if keys
 // were pressed and the mouse moved (a recording run has something to
-// record).
+// record). --clock also prints each frame's duration by the runtime's
+// clock.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -55,9 +56,11 @@ extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
 int main(int argc, char** argv) {
   int frames = 60;
   bool acting = false;
+  bool clock = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) frames = std::atoi(argv[i + 1]);
     if (std::strcmp(argv[i], "--act") == 0) acting = true;
+    if (std::strcmp(argv[i], "--clock") == 0) clock = true;
   }
   set_command_line(argc, argv);
   ProjectSettings& s = project_settings();
@@ -85,6 +88,7 @@ int main(int argc, char** argv) {
     draw_rect(mx / 2, my / 2, 2, 2, 0x0000FF);
     show_screen();
     std::printf("frame %d %016llx\n", frame, static_cast<unsigned long long>(frame_hash()));
+    if (clock) std::printf("duration %.6f\n", frame_duration_ms());
   }
   std::fflush(stdout);
   end_program();

@@ -333,6 +333,37 @@ TEST(RecordReplayProgram, HandWrittenReplayPressesAKeyOnTheChosenFrame) {
   EXPECT_EQ(frame_lines(run_probe("--frames 40 --replay '" + path + "'").out), lines);
 }
 
+TEST(RecordReplayProgram, FastReplaysShowTheSameFramesOnAClockOfTheirOwnAndCanEndThemselves) {
+  const std::string path = temp_dir() + "/fast.txt";
+  // "end 31": 31 frame steps, start-up's and the game's 30 frames.
+  std::ofstream(path) << "seed 7\nframe 10 down 205\nframe 20 up 205\nframe 25 down 57\nframe 26 up 57\nend 31\n";
+  const ProbeRun real = run_probe("--frames 30 --replay '" + path + "'");
+  ASSERT_EQ(real.status, 0) << real.out;
+  // Asked for far more frames than the replay holds: --quit-at-end ends the
+  // run after the replay's 30, with the same frames.
+  const ProbeRun fast = run_probe("--frames 100000 --clock --fast --quit-at-end --replay '" + path + "'");
+  ASSERT_EQ(fast.status, 0) << fast.out;
+  EXPECT_EQ(frame_lines(fast.out), frame_lines(real.out));
+  // Every frame lasted exactly one interval of the probe's 120 frames a
+  // second by the runtime's clock.
+  std::istringstream in(fast.out);
+  int durations = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("duration ", 0) != 0) continue;
+    ++durations;
+    if (durations > 1) {
+      EXPECT_EQ(line, "duration 8.333333") << durations;
+    }
+  }
+  EXPECT_EQ(durations, 30);
+  // Both need a replay.
+  for (const char* option : {"--fast", "--quit-at-end"}) {
+    const ProbeRun alone = run_probe(std::string("--frames 3 ") + option);
+    EXPECT_EQ(alone.status, 2) << option;
+    EXPECT_NE(alone.out.find("needs --replay"), std::string::npos) << alone.out;
+  }
+}
+
 TEST(RecordReplayProgram, ReplayFileThatCannotBeReadStopsTheRun) {
   const ProbeRun run = run_probe("--frames 5 --replay '" + temp_dir() + "/missing.txt'");
   EXPECT_EQ(run.status, 1);
