@@ -126,38 +126,47 @@ void BM_PlainStaticBuffer(benchmark::State& state) {
     state.SkipWithError("no buffer objects");
     return;
   }
-  // The same triangles: position, normal and colour interleaved.
-  struct Packed {
-    float position[3], normal[3];
-    uint8_t colour[4];
-  };
-  std::vector<Packed> data;
+  // The same triangles: positions and normals interleaved in one buffer,
+  // the colours in another (the faster of the layouts tried: one buffer
+  // of position, normal and colour, 28 bytes a vertex, drew at about two
+  // thirds of this speed on Mesa's llvmpipe).
+  std::vector<float> shape;
+  std::vector<uint8_t> colours;
   for (const Vertex& v : sphere(1.0f)) {
+    shape.insert(shape.end(), {v.position[0], v.position[1], v.position[2], v.normal[0], v.normal[1], v.normal[2]});
     const uint32_t c = v.colour_index ? 0x80C040u : 0x4080C0u;
-    data.push_back({{v.position[0], v.position[1], v.position[2]},
-                    {v.normal[0], v.normal[1], v.normal[2]},
-                    {static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c >> 16), 255}});
+    colours.insert(colours.end(),
+                   {static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c >> 16), 255});
   }
-  GLuint buffer = 0;
-  gl.glGenBuffersARB(1, &buffer);
-  gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffer);
-  gl.glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(data.size() * sizeof(Packed)), data.data(),
+  const GLsizei vertices = static_cast<GLsizei>(shape.size() / 6);
+  GLuint buffers[2] = {0, 0};
+  gl.glGenBuffersARB(2, buffers);
+  gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffers[0]);
+  gl.glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(shape.size() * sizeof(float)), shape.data(),
+                     GL_STATIC_DRAW_ARB);
+  gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffers[1]);
+  gl.glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(colours.size()), colours.data(),
                      GL_STATIC_DRAW_ARB);
   gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
   for (auto _ : state) {
     begin_frame();
+    // The state a model draws with: normalised normals, the colour as
+    // ambient and diffuse material.
     glEnable(GL_NORMALIZE);
-    gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffer);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    glEnable(GL_COLOR_MATERIAL);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
-    glVertexPointer(3, GL_FLOAT, sizeof(Packed), reinterpret_cast<const void*>(0));
-    glNormalPointer(GL_FLOAT, sizeof(Packed), reinterpret_cast<const void*>(12));
-    glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(Packed), reinterpret_cast<const void*>(24));
+    gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffers[0]);
+    glVertexPointer(3, GL_FLOAT, 6 * sizeof(float), reinterpret_cast<const void*>(0));
+    glNormalPointer(GL_FLOAT, 6 * sizeof(float), reinterpret_cast<const void*>(3 * sizeof(float)));
+    gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffers[1]);
+    glColorPointer(4, GL_UNSIGNED_BYTE, 0, reinterpret_cast<const void*>(0));
     for (const Placement& p : placements()) {
       glPushMatrix();
       glTranslatef(p.x, p.y, p.z);
-      glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(data.size()));
+      glDrawArrays(GL_TRIANGLES, 0, vertices);
       glPopMatrix();
     }
     glDisableClientState(GL_COLOR_ARRAY);
@@ -167,7 +176,7 @@ void BM_PlainStaticBuffer(benchmark::State& state) {
     glDisable(GL_NORMALIZE);
     quarvel::show_screen();
   }
-  gl.glDeleteBuffersARB(1, &buffer);
+  gl.glDeleteBuffersARB(2, buffers);
   count(state);
 }
 

@@ -180,12 +180,14 @@ void Vurivari3D::draw_model(int slot, double frame) {
   }
 
   // The vertex colours are the material, ambient and diffuse alike, also
-  // after markers (which leave colour tracking off).
-  const bool colour_material_was_on = glIsEnabled(GL_COLOR_MATERIAL) == GL_TRUE;
+  // after markers (which leave colour tracking off). Tracking stays so for
+  // the rest of the 3D frame (set_3d_light tracks the diffuse colour
+  // again): switching it back after every model made the driver rebuild
+  // its lighting for each one and halved the speed of a scene.
   GLint colour_material_mode = GL_AMBIENT_AND_DIFFUSE;
   glGetIntegerv(GL_COLOR_MATERIAL_PARAMETER, &colour_material_mode);
   if (colour_material_mode != GL_AMBIENT_AND_DIFFUSE) glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-  if (!colour_material_was_on) glEnable(GL_COLOR_MATERIAL);
+  if (glIsEnabled(GL_COLOR_MATERIAL) != GL_TRUE) glEnable(GL_COLOR_MATERIAL);
 
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
@@ -235,9 +237,6 @@ void Vurivari3D::draw_model(int slot, double frame) {
   // again, as the 3D view sets it.
   const float a = g.alpha_value;
   glColor4f(a, a, a, a);
-  if (colour_material_mode != GL_AMBIENT_AND_DIFFUSE)
-    glColorMaterial(GL_FRONT_AND_BACK, static_cast<GLenum>(colour_material_mode));
-  if (!colour_material_was_on) glDisable(GL_COLOR_MATERIAL);
   glPopMatrix();
 }
 
