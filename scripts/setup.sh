@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev ccache
   libsdl2-dev libsdl2-mixer-dev libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
   libpng-dev liblzo2-dev libx11-dev
   libcurl4-openssl-dev libssl-dev zlib1g-dev openssl ca-certificates

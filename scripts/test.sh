@@ -17,15 +17,23 @@ export QUARVEL_NO_DIALOGS=1
 
 status=0
 
+# ccache, when there, keeps the three builds quick on a machine that built
+# the tree before (in any folder: paths count from the tree's root).
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  export CCACHE_BASEDIR="$PWD"
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
 echo "== Build (gcc)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit 1
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null || exit 1
 cmake --build build -j "$jobs" || exit 1
 
 if [ $quick -eq 0 ]; then
   echo "== Build (clang, ASan + UBSan, libFuzzer)"
   cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DQUARVEL_SANITIZE=ON -DQUARVEL_LIBFUZZER=ON -DQUARVEL_BUILD_BENCH=OFF >/dev/null || exit 1
+    -DQUARVEL_SANITIZE=ON -DQUARVEL_LIBFUZZER=ON -DQUARVEL_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null || exit 1
   cmake --build build-asan -j "$jobs" || exit 1
   echo "== Tests (ASan + UBSan)"
   (cd build-asan && ctest --output-on-failure -j "$jobs" -LE e2e) || status=1
@@ -38,7 +46,7 @@ if [ $quick -eq 0 ]; then
   echo "== Build (clang, ThreadSanitizer: sound, music, video and network tests)"
   cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DQUARVEL_TSAN=ON -DQUARVEL_BUILD_BENCH=OFF >/dev/null || exit 1
+    -DQUARVEL_TSAN=ON -DQUARVEL_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null || exit 1
   cmake --build build-tsan -j "$jobs" --target audio_tests net_tests || exit 1
   echo "== Tests (ThreadSanitizer)"
   (cd build-tsan && LP_NUM_THREADS=0 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
