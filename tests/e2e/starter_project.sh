@@ -41,7 +41,7 @@ fi
 ok "runtime installed into $prefix"
 check "quarvel-new --help explains itself" bash -c '"$1" --help | grep -q "usage: quarvel-new NAME"' _ "$prefix/bin/quarvel-new"
 check "a bad name is refused with exit code 2" bash -c '"$1" "1 bad" 2>/dev/null; test $? = 2' _ "$prefix/bin/quarvel-new"
-for f in guide.md commands.md examples/models3d.cpp; do
+for f in guide.md commands.md examples.md examples/models3d.cpp examples/star_catcher.cpp; do
   check "share/doc/quarvel/$f installed" test -s "$prefix/share/doc/quarvel/$f"
 done
 
