@@ -59,14 +59,7 @@ void toggle_fullscreen() {
   if (!e.gfx) return;
   // The same path as set_screen's, at the current surface size.
   e.settings.fullscreen = e.gfx->fullscreen_active ? 0 : 1;
-  if (e.settings.fullscreen) {
-    e.gfx->enter_fullscreen();
-  } else {
-    e.gfx->enter_windowed();
-  }
-  e.window = platform::window_handle();
-  if (e.input) e.input->window = e.window;
-  if (e.sound) e.sound->sound_set_window(e.window);
+  apply_window_mode();
 }
 
 void dispatch_window_event(const platform::Event& event) {

@@ -53,4 +53,7 @@ struct GlEntryPoints {
 // Filled by the graphics core once a context exists.
 extern GlEntryPoints gl;
 
+// True when the current context's extension string names the extension.
+bool gl_has_extension(const char* name);
+
 }  // namespace quarvel

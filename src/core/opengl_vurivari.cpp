@@ -13,6 +13,19 @@ namespace quarvel {
 
 GlEntryPoints gl;
 
+bool gl_has_extension(const char* name) {
+  const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+  const size_t n = name ? std::strlen(name) : 0;
+  if (!extensions || n == 0) return false;
+  // A whole blank-separated name, not the start of a longer one.
+  for (const char* at = std::strstr(extensions, name); at; at = std::strstr(at + n, name)) {
+    const bool starts = at == extensions || at[-1] == ' ';
+    const bool ends = at[n] == ' ' || at[n] == '\0';
+    if (starts && ends) return true;
+  }
+  return false;
+}
+
 namespace {
 
 // Process-wide, each set at most once.
@@ -127,8 +140,7 @@ bool OpenGLVurivari::create_window(int width, int height, int depth, int frame_r
 }
 
 void OpenGLVurivari::load_entry_points() {
-  const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-  if (extensions && std::strstr(extensions, "GL_ARB_multitexture")) {
+  if (gl_has_extension("GL_ARB_multitexture")) {
     lookup(gl.glActiveTextureARB, "glActiveTextureARB");
     lookup(gl.glMultiTexCoord2fARB, "glMultiTexCoord2fARB");
     lookup(gl.glClientActiveTextureARB, "glClientActiveTextureARB");
@@ -141,7 +153,7 @@ void OpenGLVurivari::load_entry_points() {
     lookup(gl.glUnmapBufferARB, "glUnmapBufferARB");
     lookup(gl.glGetBufferParameterivARB, "glGetBufferParameterivARB");
   }
-  if (extensions && std::strstr(extensions, "GL_ARB_fragment_program")) {
+  if (gl_has_extension("GL_ARB_fragment_program")) {
     lookup(gl.glCreateProgramObjectARB, "glCreateProgramObjectARB");
     lookup(gl.glDeleteObjectARB, "glDeleteObjectARB");
     lookup(gl.glCreateShaderObjectARB, "glCreateShaderObjectARB");

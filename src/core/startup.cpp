@@ -8,6 +8,7 @@
 
 #include "audio/sound_device.h"
 #include "core/engine_state.h"
+#include "core/window_events.h"
 #include "core/value_errors.h"
 #include "core/opengl_vurivari.h"
 #include "files/documents.h"
@@ -332,6 +333,13 @@ void set_screen(double width, double height, double fullscreen) {
   if (h) e.settings.screen_height = h;
   e.settings.fullscreen = fullscreen != 0 ? 1 : 0;
   e.gfx->set_surface_size(w ? w : e.gfx->surface_width, h ? h : e.gfx->surface_height);
+  apply_window_mode();
+  for (int i = 0; i < 5; ++i) show_screen();
+}
+
+void apply_window_mode() {
+  EngineState& e = engine();
+  if (!e.gfx) return;
   if (e.settings.fullscreen) {
     e.gfx->enter_fullscreen();
   } else {
@@ -340,7 +348,6 @@ void set_screen(double width, double height, double fullscreen) {
   e.window = platform::window_handle();
   if (e.input) e.input->window = e.window;
   if (e.sound) e.sound->sound_set_window(e.window);
-  for (int i = 0; i < 5; ++i) show_screen();
 }
 
 double set_window_icon(const DynString& file_name) {

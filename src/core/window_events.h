@@ -12,5 +12,8 @@ void dispatch_window_event(const platform::Event& event);
 void window_activated(bool active);
 // Alt+Enter: fullscreen on or off through the window's own switch.
 void toggle_fullscreen();
+// Puts the window in the mode of settings.fullscreen and hands the window
+// to the input and sound devices (set_screen's path, also Alt+Enter's).
+void apply_window_mode();
 
 }  // namespace quarvel

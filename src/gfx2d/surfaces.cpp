@@ -31,13 +31,8 @@ bool framebuffer_objects() {
 // Surfaces get a stencil beside their depth where the driver can pack the
 // two, so that the 3D shadow pass works in them too.
 bool packed_depth_stencil() {
-  static const int available = [] {
-    const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-    return extensions && (std::strstr(extensions, "GL_EXT_packed_depth_stencil") ||
-                          std::strstr(extensions, "GL_ARB_framebuffer_object"))
-               ? 1
-               : 0;
-  }();
+  static const int available =
+      gl_has_extension("GL_EXT_packed_depth_stencil") || gl_has_extension("GL_ARB_framebuffer_object") ? 1 : 0;
   return available != 0;
 }
 

@@ -20,15 +20,10 @@ bool buffer_objects() {
   return gl.glGenBuffersARB && gl.glBindBufferARB && gl.glBufferDataARB && gl.glDeleteBuffersARB;
 }
 
-bool has_extension(const char* name) {
-  const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-  return extensions && std::strstr(extensions, name) != nullptr;
-}
-
 // Shadow volumes reach past the far plane; with depth clamping they are
 // not cut there.
 bool depth_clamp_available() {
-  static const int available = has_extension("GL_ARB_depth_clamp") || has_extension("GL_NV_depth_clamp") ? 1 : 0;
+  static const int available = gl_has_extension("GL_ARB_depth_clamp") || gl_has_extension("GL_NV_depth_clamp") ? 1 : 0;
   return available != 0;
 }
 
@@ -331,7 +326,6 @@ bool Vurivari3D::set_model_texture(MeshObject& m, int sprite_slot) {
     glDeleteTextures(1, &name);
   }
   m.gpu.texture = 0;
-  m.texture_slot = -1;
   if (sprite_slot < 0) return true;
   if (!g.context_ready || !valid_slot(sprite_slot) || g.slots.texture[sprite_slot] == 0) return false;
   const int image_w = g.slots.image_width[sprite_slot], image_h = g.slots.image_height[sprite_slot];
@@ -369,7 +363,6 @@ bool Vurivari3D::set_model_texture(MeshObject& m, int sprite_slot) {
   // The slot bound for 2D drawing is bound again at its next use.
   g.current_slot = -1;
   m.gpu.texture = name;
-  m.texture_slot = sprite_slot;
   return true;
 }
 

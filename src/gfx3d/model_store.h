@@ -46,10 +46,7 @@ struct MeshObject {
   // The triangles drawn (gfx3d/formats/ddd_mesh.h).
   DrawMesh mesh;
   ModelGpu gpu;
-  std::vector<float> blended;  // without buffer objects: the blended frame
-  // The sprite slot whose picture the model wears (-1: none); kept when
-  // another model is loaded into the slot.
-  int texture_slot = -1;
+  std::vector<float> blended;  // the last blended frame (see ModelGpu)
   // Set by load_model once the model has been handed over for drawing.
   uint8_t prepared = 0;
 };

@@ -65,36 +65,8 @@ if ! xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; the
   exit 1
 fi
 
-# start <run name> <program> [VAR=value ...] [-- args]: starts it, waits for
-# "Init OK" and its window. Sets PID, WIN, RUN_DIR.
-start() {
-  local name=$1 program=$2
-  shift 2
-  local -a envs=()
-  while [ $# -gt 0 ] && [ "$1" != -- ]; do
-    envs+=("$1")
-    shift
-  done
-  [ $# -gt 0 ] && shift
-  RUN_DIR="$WORK/$name"
-  mkdir -p "$RUN_DIR"
-  WIN=
-  env "${envs[@]}" "$program" "$@" >"$RUN_DIR/stdout" 2>"$RUN_DIR/stderr" </dev/null &
-  PID=$!
-  PIDS+=("$PID")
-  local deadline=$(($(now_us) + INIT_TIMEOUT * 1000000))
-  until grep -qx "Init OK" "$RUN_DIR/stdout"; do
-    if ! alive "$PID" || [ "$(now_us)" -ge "$deadline" ]; then
-      fail "$name: no \"Init OK\" within ${INIT_TIMEOUT}s"
-      show_file stderr "$RUN_DIR/stderr"
-      return 1
-    fi
-    sleep 0.05
-  done
-  WIN=$(timeout "$X_TIMEOUT" xdotool search --sync --pid "$PID" --class Quarvel 2>/dev/null | head -n 1)
-  [ -n "$WIN" ] || { fail "$name: no window"; return 1; }
-  return 0
-}
+# start <run name> <program> [VAR=value ...] [-- args]: see start_program.
+start() { start_program "$@"; }
 
 stop() {
   alive "$PID" && kill -KILL "$PID" 2>/dev/null

@@ -50,40 +50,15 @@ INIT_TIMEOUT=30   # start-up (software GL on a loaded machine)
 X_TIMEOUT=20      # window search, focus, helper
 CHANGE_TIMEOUT=15 # caption changes, exits after a request
 
-# start_game <run name> [VAR=value ...] [-- game args]: starts the game,
-# waits for "Init OK" and for its window. Sets GAME_PID, WIN, RUN_DIR.
-# Keys are sent only after "Init OK": the start-up already reads them.
+# start_game <run name> [VAR=value ...] [-- game args]: starts the game
+# (start_program). Sets GAME_PID, WIN, RUN_DIR.
 start_game() {
-  local name=$1
+  local name=$1 status
   shift
-  local -a envs=()
-  while [ $# -gt 0 ] && [ "$1" != -- ]; do
-    envs+=("$1")
-    shift
-  done
-  [ $# -gt 0 ] && shift
-  RUN_DIR="$WORK/$name"
-  mkdir -p "$RUN_DIR"
-  WIN=
-  env "${envs[@]}" "$GAME" "$@" >"$RUN_DIR/stdout" 2>"$RUN_DIR/stderr" </dev/null &
-  GAME_PID=$!
-  PIDS+=("$GAME_PID")
-
-  local deadline=$(($(now_us) + INIT_TIMEOUT * 1000000))
-  until grep -qx "Init OK" "$RUN_DIR/stdout"; do
-    if ! alive "$GAME_PID" || [ "$(now_us)" -ge "$deadline" ]; then
-      fail "$name: no \"Init OK\" on stdout within ${INIT_TIMEOUT}s"
-      show_file stderr "$RUN_DIR/stderr"
-      return 1
-    fi
-    sleep 0.05
-  done
-  WIN=$(timeout "$X_TIMEOUT" xdotool search --sync --pid "$GAME_PID" --class Quarvel 2>/dev/null | head -n 1)
-  if [ -z "$WIN" ]; then
-    fail "$name: no window of class Quarvel within ${X_TIMEOUT}s"
-    return 1
-  fi
-  return 0
+  start_program "$name" "$GAME" "$@"
+  status=$?
+  GAME_PID=$PID
+  return $status
 }
 
 # Ends a run's game process, whatever state it is in.
