@@ -119,6 +119,9 @@ void start_quarvel() {
   char* argv[] = {name, nullptr};
   quarvel::set_command_line(1, argv);
   quarvel::start_runtime(quarvel::kShowNormal, "sprites");
+  // SDL's windows take the focus in a window run; the runtime's must not
+  // pause for that.
+  quarvel::auto_pause(0);
   load_sprite_bitmap(0);
   load_sprite_bitmap(1);
   quarvel::limit_frame_rate(1e6);  // no frame wait worth the name
@@ -175,40 +178,35 @@ void BM_PlainGlBeginEndPerQuad(benchmark::State& state) {
   count(state, load);
 }
 
-void BM_SdlRendererBatched(benchmark::State& state) {
-  start_quarvel();
+// SDL's OpenGL renderer in a window of the surface size, made current; the
+// runtime's own context is made current again by ~SdlRenderer.
+struct SdlRenderer {
   SDL_Window* own_window = SDL_GL_GetCurrentWindow();
   SDL_GLContext own_context = SDL_GL_GetCurrentContext();
-  SDL_SetHint(SDL_HINT_RENDER_DRIVER, "opengl");
-  SDL_SetHint(SDL_HINT_RENDER_BATCHING, "1");
-  const int load = static_cast<int>(state.range(0));
-  const bool linear = state.range(1) == 1;
-  const bool read_back = state.range(2) == 1;
-  const int kSize = kLoads[load].size;
-  SDL_Window* window = SDL_CreateWindow("sdl", 0, 0, 320, 240,
-                                        SDL_WINDOW_OPENGL | (in_window() ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN));
-  SDL_Renderer* renderer = window ? SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED) : nullptr;
-  if (!renderer) {
-    state.SkipWithError(SDL_GetError());
+  SDL_Window* window = nullptr;
+  SDL_Renderer* renderer = nullptr;
+
+  explicit SdlRenderer(benchmark::State& state) {
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "opengl");
+    SDL_SetHint(SDL_HINT_RENDER_BATCHING, "1");
+    window = SDL_CreateWindow("sdl", 0, 0, 320, 240,
+                              SDL_WINDOW_OPENGL | (in_window() ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN));
+    renderer = window ? SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED) : nullptr;
+    if (!renderer) state.SkipWithError(SDL_GetError());
+  }
+  ~SdlRenderer() {
+    if (renderer) SDL_DestroyRenderer(renderer);
     if (window) SDL_DestroyWindow(window);
     SDL_GL_MakeCurrent(own_window, own_context);
-    return;
   }
-  std::vector<uint32_t> px = sprite_pixels(kSize);
-  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(px.data(), kSize, kSize, 32, kSize * 4,
-                                                            SDL_PIXELFORMAT_ABGR8888);
-  SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, surface);
-  SDL_FreeSurface(surface);
-  SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
-  SDL_SetTextureScaleMode(texture, linear ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
-  const auto& pos = positions(load);
-  for (auto _ : state) {
+  SdlRenderer(const SdlRenderer&) = delete;
+  SdlRenderer& operator=(const SdlRenderer&) = delete;
+
+  void clear() {
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
-    for (const Position& p : pos) {
-      SDL_FRect dst{p.x, p.y, static_cast<float>(kSize), static_cast<float>(kSize)};
-      SDL_RenderCopyF(renderer, texture, nullptr, &dst);
-    }
+  }
+  void present(bool read_back) {
     SDL_RenderPresent(renderer);
     if (read_back) {
       // Wait for the frame like a runtime that keeps the presented frame
@@ -218,13 +216,49 @@ void BM_SdlRendererBatched(benchmark::State& state) {
       SDL_RenderReadPixels(renderer, &one, SDL_PIXELFORMAT_ABGR8888, &pixel, 4);
     }
   }
+};
+
+void BM_SdlRendererBatched(benchmark::State& state) {
+  start_quarvel();
+  SdlRenderer sdl(state);
+  if (!sdl.renderer) return;
+  const int load = static_cast<int>(state.range(0));
+  const bool linear = state.range(1) == 1;
+  const bool read_back = state.range(2) == 1;
+  const int kSize = kLoads[load].size;
+  std::vector<uint32_t> px = sprite_pixels(kSize);
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(px.data(), kSize, kSize, 32, kSize * 4,
+                                                            SDL_PIXELFORMAT_ABGR8888);
+  SDL_Texture* texture = SDL_CreateTextureFromSurface(sdl.renderer, surface);
+  SDL_FreeSurface(surface);
+  SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
+  SDL_SetTextureScaleMode(texture, linear ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+  const auto& pos = positions(load);
+  for (auto _ : state) {
+    sdl.clear();
+    for (const Position& p : pos) {
+      SDL_FRect dst{p.x, p.y, static_cast<float>(kSize), static_cast<float>(kSize)};
+      SDL_RenderCopyF(sdl.renderer, texture, nullptr, &dst);
+    }
+    sdl.present(read_back);
+  }
   count(state, load);
   state.SetLabel(std::string(SDL_GetCurrentVideoDriver()) + ", " + std::to_string(kLoads[load].count) + " x " +
                  std::to_string(kSize) + "px" + (linear ? ", bilinear" : ", nearest") + (read_back ? ", read back" : ""));
   SDL_DestroyTexture(texture);
-  SDL_DestroyRenderer(renderer);
-  SDL_DestroyWindow(window);
-  SDL_GL_MakeCurrent(own_window, own_context);
+}
+
+// SDL's fixed cost of a frame beside BM_QuarvelEmptyFrame: a clear and a
+// present.
+void BM_SdlRendererEmptyFrame(benchmark::State& state) {
+  start_quarvel();
+  SdlRenderer sdl(state);
+  if (!sdl.renderer) return;
+  for (auto _ : state) {
+    sdl.clear();
+    sdl.present(false);
+  }
+  state.counters["frames_per_s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 }  // namespace
@@ -232,6 +266,7 @@ void BM_SdlRendererBatched(benchmark::State& state) {
 // Arguments: load (0: 2000 x 32 px, 1: 20 000 x 4 px); for SDL also
 // sampling (0 nearest, 1 bilinear) and read-back (1: one pixel a frame).
 BENCHMARK(BM_QuarvelEmptyFrame)->UseRealTime()->MinTime(1.0);
+BENCHMARK(BM_SdlRendererEmptyFrame)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_QuarvelDrawSprite)->Arg(0)->Arg(1)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_SdlRendererBatched)
     ->Args({0, 0, 0})->Args({0, 1, 0})->Args({1, 0, 0})->Args({1, 1, 0})

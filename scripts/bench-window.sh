@@ -16,4 +16,4 @@ if [ ! -x "$bench" ]; then
 fi
 export SDL_VIDEODRIVER=x11 QUARVEL_BENCH_WINDOW=1 QUARVEL_SCALE=1 QUARVEL_NO_DIALOGS=1 SDL_AUDIODRIVER=dummy
 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$bench" \
-  --benchmark_filter='BM_Quarvel|BM_SdlRendererBatched/[01]/[01]/0' "${@:2}"
+  --benchmark_filter='BM_Quarvel|BM_SdlRendererEmptyFrame|BM_SdlRendererBatched/[01]/[01]/0' "${@:2}"

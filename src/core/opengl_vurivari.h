@@ -78,6 +78,13 @@ class OpenGLVurivari {
     batch_.insert(batch_.end(), corners, corners + 16);
   }
   void flush_quads();
+  // Multiplying a texture by white leaves it as it is, so under a white
+  // colour and no lighting a draw may take the texture as it stands: the
+  // same pixels, and the rasteriser carries no colour per fragment (a
+  // software renderer draws sprites faster by a quarter and more). True when
+  // texturing was switched so; end_white_texture switches back.
+  bool begin_white_texture() const;
+  void end_white_texture(bool replaced) const;
   // Draws the string with the font, one draw call (fonts.cpp).
   void print_string(int font, const char* text, uint32_t length, float x, float y, float z);
   // A sprite standing on a 3D point and facing the camera, and text in a 3D
@@ -148,6 +155,9 @@ class OpenGLVurivari {
   // and grab through a read-back instead of the frame buffer's alpha.
   bool force_copy_surfaces = false;
   bool force_readback_grab = false;
+  // Test switch: textures under a white colour are multiplied by it like
+  // under any other (begin_white_texture does nothing).
+  bool force_modulated_quads = false;
   // Polygon batch: x, y, s, t, r, g, b, a per vertex.
   std::vector<float> poly_vertices;
   int poly_count = 0;

@@ -7,6 +7,8 @@
 
 #include "core/engine_state.h"
 #include "core/opengl_vurivari.h"
+#include "gfx2d/formats/image_writers.h"
+#include "values/file_bytes.h"
 #include "runtime_fixture.h"
 #include "test_images.h"
 #include "test_support.h"
@@ -38,6 +40,7 @@ class SpriteTest : public RuntimeTest {
     load(slot, 16, 16, p);
   }
   static double px(int x, int y) { return get_pixel(x, y); }
+  static OpenGLVurivari& gfx() { return *engine().gfx; }
 };
 
 TEST_F(SpriteTest, LoadedSpriteKeepsItsSizeAndPaddedTexture) {
@@ -246,6 +249,70 @@ TEST_F(SpriteTest, ManySpritesFromOneSlotAllArrive) {
   EXPECT_EQ(px(190, 40), kBlue);
   EXPECT_EQ(px(191, 41), kBlue);
   EXPECT_EQ(px(192, 40), 0);
+}
+
+// Sprites under a white colour take the texture as it stands instead of
+// multiplying it by white; every way of drawing a sprite must come out the
+// same as multiplied, to the last bit.
+TEST_F(SpriteTest, WhiteSpritesDrawTheSameAsMultipliedByWhite) {
+  // 13 x 11, every alpha from 0 to 255 around the alpha test's threshold,
+  // colours that differ in every channel.
+  const int w = 13, h = 11;
+  std::vector<uint8_t> bgra(static_cast<size_t>(w * h * 4));
+  for (int i = 0; i < w * h; ++i) {
+    bgra[i * 4 + 0] = static_cast<uint8_t>(i * 7);
+    bgra[i * 4 + 1] = static_cast<uint8_t>(255 - i * 3);
+    bgra[i * 4 + 2] = static_cast<uint8_t>(i * 13 + 5);
+    bgra[i * 4 + 3] = static_cast<uint8_t>(i < 20 ? 30 + i : i * 2);
+  }
+  const std::string png = temp_dir() + "/white_quads.png";
+  ASSERT_TRUE(write_file_bytes(png.c_str(), encode_png(bgra.data(), w, h)));
+  load_sprite(DynString(png.c_str()), 20);
+  load_quadrants(21);
+  std::vector<uint32_t> keyed(64, kGreen);
+  for (int i = 0; i < 64; i += 3) keyed[static_cast<size_t>(i)] = kKey;
+  load(22, 8, 8, keyed);
+
+  std::vector<uint32_t> backdrop(320 * 240);
+  for (size_t i = 0; i < backdrop.size(); ++i) backdrop[i] = static_cast<uint32_t>(i * 2654435761u) & 0xFFFFFF;
+  const std::string backdrop_file = temp_dir() + "/white_quads_backdrop.bmp";
+  write_bmp24(backdrop_file, 320, 240, backdrop);
+
+  auto frame = [&](bool modulated) {
+    gfx().force_modulated_quads = modulated;
+    set_background(DynString(backdrop_file.c_str()));
+    for (int i = 0; i < 4; ++i) draw_rect(i * 40, 0, 40, 240, 0x102030u * static_cast<uint32_t>(i + 1));
+    const double modes[] = {0, 1, -1, 0.5, -0.6};
+    int row = 0;
+    for (double mode : modes) {
+      set_alpha_mode(mode);
+      const double y = 2 + row++ * 46;
+      draw_sprite(20, 3.4, y);
+      draw_sprite(21, 20, y);
+      draw_sprite(22, 40, y);
+      draw_sprite(20, -5, y + 20);  // partly outside
+      stretch_sprite(20, 60, y, 41, 29);
+      stretch_sprite(20, 110, y + 29, 30, -27);  // mirrored
+      zoom_sprite(21, 170, y + 10, 2.5, 1.5);
+      rotate_zoom_sprite(20, 220, y, 33, 1.7);
+      print_text(DynString("Ag"), 260, y);
+      draw_sprite(22, 300, y + 30);
+    }
+    set_alpha_mode(0);
+    show_screen();
+    clear_background();
+    std::vector<uint8_t> rgba(320 * 240 * 4);
+    EXPECT_TRUE(gfx().read_presented(rgba.data(), 320, 240));
+    gfx().force_modulated_quads = false;
+    return rgba;
+  };
+  const std::vector<uint8_t> multiplied = frame(true);
+  const std::vector<uint8_t> replaced = frame(false);
+  size_t differing = 0;
+  for (size_t i = 0; i < multiplied.size(); ++i) differing += multiplied[i] != replaced[i];
+  EXPECT_EQ(differing, 0u);
+  // The frame shows the sprites at all (not two empty frames).
+  EXPECT_NE(px(7, 4), 0x102030);
 }
 
 }  // namespace
