@@ -118,6 +118,7 @@ double OpenGLVurivari::present_frame() {
   double t0 = now_ms();
   double now;
   bool slept = false;
+  double woke = 0;  // when the last sleep ended
   platform::Event event;
   const EngineState& e = engine();
   if (e.replay_fast && e.input && e.input->mode() == InputDevice::Mode::replaying) {
@@ -129,22 +130,29 @@ double OpenGLVurivari::present_frame() {
     return frame_interval_ms + 1;
   }
   for (;;) {
-    if (platform::next_event(event)) {
-      dispatch_window_event(event);
-      continue;
-    }
+    while (platform::next_event(event)) dispatch_window_event(event);
     now = now_ms();
     if (now > next_frame_ms) break;
     const double wake = std::min(next_frame_ms - frame_pacer().margin_ms(), now + kLongestSleepMs);
     if (wake > now) {
       platform::sleep_until_ms(wake);
-      frame_pacer().sleep_ended(now_ms() - wake);
+      woke = now_ms();
+      frame_pacer().sleep_ended(woke - wake);
       slept = true;
+      continue;
     }
+    // The last margin before the grid point is spun on the clock alone: a
+    // look at the window's events costs system calls (a round to the X
+    // server), and what comes meanwhile waits for the next frame's look.
+    while ((now = now_ms()) <= next_frame_ms) {
+    }
+    break;
   }
-  // Only a frame the wait itself made late teaches the pacer anything; a
-  // game that came late on its own had nothing to wait for.
-  if (slept && frame_interval_ms > 0) frame_pacer().frame_done(now - next_frame_ms);
+  // Only a sleep that ended past the grid point made the frame late: a
+  // game that came late on its own had nothing to wait for, and a wait that
+  // woke in time but lost the processor while it spun (another program, a
+  // virtual machine's host) is not helped by a wider margin.
+  if (slept && frame_interval_ms > 0) frame_pacer().frame_done(woke - next_frame_ms);
   next_frame_ms += frame_interval_ms;
   if (frame_interval_ms > 0) {
     // A late frame is shown at once; the grid points it missed are dropped.

@@ -24,8 +24,12 @@ double FramePacer::learned_ms() const {
 
 void FramePacer::frame_done(double late_ms) {
   const double learned = learned_ms();
-  if (late_ms > kLateMs) {
-    // Late: at least as much margin as the frame missed by, at once.
+  // Later than any margin could have caught: the machine stalled.
+  const bool late = late_ms > kLateMs && late_ms <= kLargestMarginMs;
+  const bool often = late && frames_since_late_ < kLateSpacing;
+  frames_since_late_ = late ? 0 : std::min(frames_since_late_ + 1, kLateSpacing);
+  if (often) {
+    // Late again: at least as much margin as the frame missed by, at once.
     margin_ms_ = std::max({margin_ms_ * 1.5, margin_ms_ + late_ms, learned});
   } else if (learned > margin_ms_) {
     margin_ms_ = learned;

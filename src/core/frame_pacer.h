@@ -2,9 +2,12 @@
 // spins. Sleeps end late by a little (the scheduler's wake-up latency); the
 // wait sleeps to an absolute deadline that much before the grid point and
 // spins the rest, so the margin is learned from how late recent sleeps
-// woke: a high percentile of them plus a small guard. A frame that still
-// came late grows the margin at once; otherwise it shrinks slowly towards
-// what the sleeps show. Plain arithmetic, no clock of its own.
+// woke: a high percentile of them plus a small guard. Frames that still come
+// late more often than one in a hundred grow the margin at once; a single
+// late frame, or one later than any margin would have caught, is a stall of
+// the machine, and spinning against it would cost every frame. Otherwise the
+// margin shrinks slowly towards what the sleeps show. Plain arithmetic, no
+// clock of its own.
 #pragma once
 
 #include <array>
@@ -20,6 +23,8 @@ class FramePacer {
   static constexpr double kStartMarginMs = 0.5;
   // A frame handed back later than this after its grid point was late.
   static constexpr double kLateMs = 0.1;
+  // A late frame within this many frames of the last one grows the margin.
+  static constexpr int kLateSpacing = 100;
 
   // The spin margin to use now, in milliseconds.
   double margin_ms() const { return margin_ms_; }
@@ -37,6 +42,7 @@ class FramePacer {
   size_t count_ = 0;
   size_t next_ = 0;
   double margin_ms_ = kStartMarginMs;
+  int frames_since_late_ = kLateSpacing;
 };
 
 }  // namespace quarvel

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <time.h>
@@ -28,6 +29,14 @@ double now_ms() {
 
 void sleep_until_ms(double deadline_ms) {
   if (deadline_ms <= now_ms()) return;
+  // The kernel lets an ordinary thread's sleep end up to 50 us late so that
+  // it can gather wake-ups; a frame wait wants its deadline, and what the
+  // sleep misses is spun. Each sleeping thread asks for the least slack once.
+  thread_local bool precise = false;
+  if (!precise) {
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    precise = true;
+  }
   timespec ts;
   double whole = static_cast<double>(static_cast<long long>(deadline_ms / 1000.0));
   ts.tv_sec = static_cast<time_t>(whole);
