@@ -112,7 +112,10 @@ double OpenGLVurivari::present_frame() {
   bind_draw_target();
   GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
   if (scissor) glDisable(GL_SCISSOR_TEST);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  // Depth and stencil share one buffer: clearing both at once is a plain
+  // fill, where depth alone must keep every stencil byte. A 3D frame clears
+  // its stencil when it starts, and nothing else keeps one across frames.
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   if (scissor) glEnable(GL_SCISSOR_TEST);
 
   double t0 = now_ms();
