@@ -458,6 +458,20 @@ bool next_event(Event& event) {
   return true;
 }
 
+namespace {
+// A look at the window system's events costs system calls (a round trip
+// to the X server); a game that asks for keys and the mouse several times a
+// frame is given what the last look found while it is under a millisecond
+// old. Events pushed into SDL's queue directly are there without a look.
+void pump_events_unless_fresh() {
+  static double last_pump_ms = -1.0e9;
+  const double now = now_ms();
+  if (now - last_pump_ms < 1.0 && now >= last_pump_ms) return;
+  last_pump_ms = now;
+  SDL_PumpEvents();
+}
+}  // namespace
+
 void drain_keyboard_events(void (*sink)(const Event&, void*), void* context) {
   {
     std::lock_guard<std::mutex> lock(g_injected_lock);
@@ -471,7 +485,7 @@ void drain_keyboard_events(void (*sink)(const Event&, void*), void* context) {
     }
   }
   if (!g_video_ready) return;
-  SDL_PumpEvents();
+  pump_events_unless_fresh();
   SDL_Event batch[32];
   for (;;) {
     int n = SDL_PeepEvents(batch, 32, SDL_GETEVENT, SDL_KEYDOWN, SDL_KEYUP);
@@ -482,7 +496,7 @@ void drain_keyboard_events(void (*sink)(const Event&, void*), void* context) {
 
 void drain_mouse_events(void (*sink)(const Event&, void*), void* context) {
   if (!g_video_ready) return;
-  SDL_PumpEvents();
+  pump_events_unless_fresh();
   SDL_Event batch[32];
   for (;;) {
     int n = SDL_PeepEvents(batch, 32, SDL_GETEVENT, SDL_MOUSEMOTION, SDL_MOUSEWHEEL);
