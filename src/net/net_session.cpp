@@ -425,9 +425,12 @@ NetPlayer* NetSession::table_entry(int32_t id) {
 bool NetSession::admit_locked(const NetMessage& m, NLsocket origin, bool& report) {
   bool admitted = false;
   switch (m.type) {
-    case kNetRegister:
-      admitted = true;
+    case kNetRegister: {
+      size_t held = 0;
+      for (const NetPlayer& p : player_table_) held += p.connection == origin ? 1 : 0;
+      admitted = held < kPlayersPerConnection;
       break;
+    }
     case kNetUser:
     case kNetRemove:
     case kNetCountRequest:

@@ -54,6 +54,10 @@ class NetSession {
   // Messages kept in one player's inbox; later ones are dropped until the
   // game reads some.
   static constexpr size_t kInboxLimit = 4096;
+  // Players one connection may hold on the host (its hidden request player
+  // included); later registrations over it are refused until some leave,
+  // so that a client registering without end cannot fill the host's memory.
+  static constexpr size_t kPlayersPerConnection = 64;
 
   NetSession();
   ~NetSession();

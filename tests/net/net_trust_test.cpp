@@ -88,6 +88,30 @@ TEST(NetTrust, ClientsSpeakOnlyForTheirOwnPlayers) {
   EXPECT_EQ(refusal_reports().size(), 2u);  // the second connection's first
 }
 
+TEST(NetTrust, OneConnectionHoldsALimitedNumberOfPlayers) {
+  forget_reports();
+  std::string port = free_udp_port();
+  NetSession host, one, two;
+  ASSERT_EQ(host.net_host_session(port.c_str()), 1);
+  ASSERT_EQ(one.net_join_session("", port.c_str()), 1);
+  ASSERT_EQ(two.net_join_session("", port.c_str()), 1);
+  // A joined process holds its hidden request player already.
+  std::vector<std::string> ids;
+  for (size_t k = 1; k < NetSession::kPlayersPerConnection; ++k) {
+    ids.push_back(text(one.net_create_player(("p" + std::to_string(k)).c_str())));
+    ASSERT_NE(ids.back(), "-1") << k;
+  }
+  EXPECT_EQ(text(one.net_create_player("one too many")), "-1");
+  EXPECT_EQ(host.refused_messages(), 1u);
+  EXPECT_EQ(refusal_reports().size(), 1u);
+  const size_t full = host.table_size();
+  // Other connections are not held back, and a player that leaves makes room.
+  EXPECT_NE(text(two.net_create_player("bob")), "-1");
+  one.net_remove_player(ids.front().c_str());
+  EXPECT_TRUE(wait_for([&] { return host.table_size() == full; }));
+  EXPECT_NE(text(one.net_create_player("in the room made")), "-1");
+}
+
 #ifdef QUARVEL_NET_PEER
 TEST(NetTrust, HostileProcessForgesAndFloodsWhileTwoClientsTalk) {
   forget_reports();
