@@ -145,8 +145,8 @@ double OpenGLVurivari::present_frame() {
       continue;
     }
     // The last margin before the grid point is spun on the clock alone: a
-    // look at the window's events costs system calls (a round to the X
-    // server), and what comes meanwhile waits for the next frame's look.
+    // look at the window's events costs system calls (a round trip to
+    // the X server), and what comes meanwhile waits for the next frame's look.
     while ((now = now_ms()) <= next_frame_ms) {
     }
     break;

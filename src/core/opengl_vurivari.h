@@ -81,10 +81,18 @@ class OpenGLVurivari {
   // Multiplying a texture by white leaves it as it is, so under a white
   // colour and no lighting a draw may take the texture as it stands: the
   // same pixels, and the rasteriser carries no colour per fragment (a
-  // software renderer draws sprites faster by a quarter and more). True when
-  // texturing was switched so; end_white_texture switches back.
-  bool begin_white_texture() const;
-  void end_white_texture(bool replaced) const;
+  // software renderer draws sprites faster by a quarter and more). A draw
+  // made while a WhiteTexture of the core lives does so when it can.
+  class WhiteTexture {
+   public:
+    explicit WhiteTexture(const OpenGLVurivari& core);
+    ~WhiteTexture();
+    WhiteTexture(const WhiteTexture&) = delete;
+    WhiteTexture& operator=(const WhiteTexture&) = delete;
+
+   private:
+    bool replaced_ = false;
+  };
   // Draws the string with the font, one draw call (fonts.cpp).
   void print_string(int font, const char* text, uint32_t length, float x, float y, float z);
   // A sprite standing on a 3D point and facing the camera, and text in a 3D
@@ -156,8 +164,8 @@ class OpenGLVurivari {
   bool force_copy_surfaces = false;
   bool force_readback_grab = false;
   // Test switch: textures under a white colour are multiplied by it like
-  // under any other (begin_white_texture does nothing).
-  bool force_modulated_quads = false;
+  // under any other (WhiteTexture does nothing).
+  bool force_modulated_textures = false;
   // Polygon batch: x, y, s, t, r, g, b, a per vertex.
   std::vector<float> poly_vertices;
   int poly_count = 0;

@@ -69,9 +69,10 @@ void OpenGLVurivari::print_string(int font, const char* text, uint32_t length, f
               a * static_cast<float>((text_colour >> 8) & 0xFF) / 255.0f,
               a * static_cast<float>((text_colour >> 16) & 0xFF) / 255.0f, a);
   }
-  const bool replaced = begin_white_texture();
-  glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(length * 4));
-  end_white_texture(replaced);
+  {
+    const WhiteTexture white(*this);
+    glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(length * 4));
+  }
   if (text_colour != kWhite) glColor4f(a, a, a, a);
   glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);

@@ -132,7 +132,7 @@ void rotate_zoom_sprite(double n, double x, double y, double angle, double zoom)
   glTranslatef(static_cast<float>(x) + static_cast<float>(gfx->slots.image_width[slot] / 2),
                static_cast<float>(y) + static_cast<float>(gfx->slots.image_height[slot] / 2), 0.0f);
   glRotatef(static_cast<float>(angle), 0.0f, 0.0f, -1.0f);
-  const bool replaced = gfx->begin_white_texture();
+  const OpenGLVurivari::WhiteTexture white(*gfx);
   glBegin(GL_QUADS);
   glTexCoord2f(s0, t0);
   glVertex2f(-hx, hy);
@@ -143,7 +143,6 @@ void rotate_zoom_sprite(double n, double x, double y, double angle, double zoom)
   glTexCoord2f(s0, g.th);
   glVertex2f(-hx, -hy);
   glEnd();
-  gfx->end_white_texture(replaced);
   glPopMatrix();
 }
 

@@ -48,7 +48,7 @@ void make_empty_texture(GLuint* texture, int width, int height) {
 
 void OpenGLVurivari::flush_quads() {
   if (batch_.empty()) return;
-  const bool replaced = begin_white_texture();
+  const WhiteTexture white(*this);
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   glTexCoordPointer(2, GL_FLOAT, 4 * sizeof(float), batch_.data());
@@ -56,25 +56,21 @@ void OpenGLVurivari::flush_quads() {
   glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(batch_.size() / 4));
   glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);
-  end_white_texture(replaced);
   batch_.clear();
 }
 
-bool OpenGLVurivari::begin_white_texture() const {
-  if (force_modulated_quads || glIsEnabled(GL_LIGHTING)) return false;
+OpenGLVurivari::WhiteTexture::WhiteTexture(const OpenGLVurivari& core) {
+  if (core.force_modulated_textures || glIsEnabled(GL_LIGHTING)) return;
   GLfloat colour[4] = {0, 0, 0, 0};
   glGetFloatv(GL_CURRENT_COLOR, colour);
   GLint mode = 0;
   glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
-  if (mode != GL_MODULATE || colour[0] != 1.0f || colour[1] != 1.0f || colour[2] != 1.0f || colour[3] != 1.0f) {
-    return false;
-  }
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-  return true;
+  replaced_ = mode == GL_MODULATE && colour[0] == 1.0f && colour[1] == 1.0f && colour[2] == 1.0f && colour[3] == 1.0f;
+  if (replaced_) glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
 }
 
-void OpenGLVurivari::end_white_texture(bool replaced) const {
-  if (replaced) glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+OpenGLVurivari::WhiteTexture::~WhiteTexture() {
+  if (replaced_) glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
 }
 
 bool OpenGLVurivari::upload_texture(const ImageBuffer& image, int x, int y, int width, int height, GLuint* texture,
@@ -297,32 +293,33 @@ void OpenGLVurivari::draw_background_layer(int layer) {
   }
   glEnable(GL_TEXTURE_2D);
   current_slot = 0;
-  const bool replaced = begin_white_texture();
-  float x0 = 0;
-  for (int i = 0; i < l.column_count && i < kLayerTiles; ++i) {
-    float y0 = 0;
-    for (int j = 0; j < l.row_count && j < kLayerTiles; ++j) {
-      if (l.tile_padded_width[i][j] <= 0 || l.tile_padded_height[i][j] <= 0) continue;
-      const float w = static_cast<float>(l.tile_width[i][j]);
-      const float h = static_cast<float>(l.tile_height[i][j]);
-      const float s1 = w / static_cast<float>(l.tile_padded_width[i][j]);
-      const float t1 = h / static_cast<float>(l.tile_padded_height[i][j]);
-      glBindTexture(GL_TEXTURE_2D, l.tile_texture[i][j]);
-      glBegin(GL_QUADS);
-      glTexCoord2f(s1, t1);
-      glVertex2f(x0 + w, y0);
-      glTexCoord2f(0, t1);
-      glVertex2f(x0, y0);
-      glTexCoord2f(0, 0);
-      glVertex2f(x0, y0 + h);
-      glTexCoord2f(s1, 0);
-      glVertex2f(x0 + w, y0 + h);
-      glEnd();
-      y0 += h;
+  {
+    const WhiteTexture white(*this);
+    float x0 = 0;
+    for (int i = 0; i < l.column_count && i < kLayerTiles; ++i) {
+      float y0 = 0;
+      for (int j = 0; j < l.row_count && j < kLayerTiles; ++j) {
+        if (l.tile_padded_width[i][j] <= 0 || l.tile_padded_height[i][j] <= 0) continue;
+        const float w = static_cast<float>(l.tile_width[i][j]);
+        const float h = static_cast<float>(l.tile_height[i][j]);
+        const float s1 = w / static_cast<float>(l.tile_padded_width[i][j]);
+        const float t1 = h / static_cast<float>(l.tile_padded_height[i][j]);
+        glBindTexture(GL_TEXTURE_2D, l.tile_texture[i][j]);
+        glBegin(GL_QUADS);
+        glTexCoord2f(s1, t1);
+        glVertex2f(x0 + w, y0);
+        glTexCoord2f(0, t1);
+        glVertex2f(x0, y0);
+        glTexCoord2f(0, 0);
+        glVertex2f(x0, y0 + h);
+        glTexCoord2f(s1, 0);
+        glVertex2f(x0 + w, y0 + h);
+        glEnd();
+        y0 += h;
+      }
+      x0 += static_cast<float>(l.tile_width[i][0]);
     }
-    x0 += static_cast<float>(l.tile_width[i][0]);
   }
-  end_white_texture(replaced);
   bound_texture_ = 0;
   glEnable(GL_ALPHA_TEST);
   bind_slot_texture(-1, -1, false, nullptr);

@@ -466,7 +466,7 @@ namespace {
 void pump_events_unless_fresh() {
   static double last_pump_ms = -1.0e9;
   const double now = now_ms();
-  if (now - last_pump_ms < 1.0 && now >= last_pump_ms) return;
+  if (now - last_pump_ms < 1.0) return;
   last_pump_ms = now;
   SDL_PumpEvents();
 }

@@ -279,7 +279,7 @@ TEST_F(SpriteTest, WhiteSpritesDrawTheSameAsMultipliedByWhite) {
   write_bmp24(backdrop_file, 320, 240, backdrop);
 
   auto frame = [&](bool modulated) {
-    gfx().force_modulated_quads = modulated;
+    gfx().force_modulated_textures = modulated;
     set_background(DynString(backdrop_file.c_str()));
     for (int i = 0; i < 4; ++i) draw_rect(i * 40, 0, 40, 240, 0x102030u * static_cast<uint32_t>(i + 1));
     const double modes[] = {0, 1, -1, 0.5, -0.6};
@@ -303,7 +303,7 @@ TEST_F(SpriteTest, WhiteSpritesDrawTheSameAsMultipliedByWhite) {
     clear_background();
     std::vector<uint8_t> rgba(320 * 240 * 4);
     EXPECT_TRUE(gfx().read_presented(rgba.data(), 320, 240));
-    gfx().force_modulated_quads = false;
+    gfx().force_modulated_textures = false;
     return rgba;
   };
   const std::vector<uint8_t> multiplied = frame(true);
