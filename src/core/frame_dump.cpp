@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/engine_state.h"
+#include "core/opengl_vurivari.h"
 #include "quarvel/graphics.h"
 
 namespace quarvel {
@@ -46,6 +47,8 @@ void save_frame_if_asked() {
   // The frame just presented; show_screen has counted it already.
   const long n = static_cast<long>(engine().frames_presented - 1);
   if (!dir || !*dir) return;
+  // Every frame to be saved must be kept when it is presented.
+  if (engine().gfx) engine().gfx->keep_presented_frames();
   if (n < from || n > to || n % every != 0) return;
   char name[64];
   std::snprintf(name, sizeof name, "/frame-%06ld.png", n);

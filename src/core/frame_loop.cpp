@@ -109,6 +109,7 @@ double OpenGLVurivari::present_frame() {
   // Keep the finished frame, show it and start the next one cleared.
   keep_finished_frame();
   show_presented_in_window();
+  choose_frame_target();
   bind_draw_target();
   GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
   if (scissor) glDisable(GL_SCISSOR_TEST);
@@ -174,6 +175,12 @@ void show_screen() {
   }
   e.previous_frame_ms = e.frame_ms;
   e.frame_ms = now_ms();
+  if (e.paused == 1) {
+    // The frame is finished: shown now if the window could not be
+    // repainted from it otherwise.
+    if (e.renderer3d) e.renderer3d->end_shadow_pass();
+    gfx->show_finished_frame_for_pause();
+  }
   while (e.paused == 1) {
     // 100 ms between two looks at the pause, with the window's messages
     // (repaints above all) handled every 10 ms meanwhile.

@@ -122,6 +122,10 @@ bool OpenGLVurivari::create_window(int width, int height, int depth, int frame_r
 
   load_entry_points();
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture_size);
+  window_fits_ = -1;
+  if (const char* direct = std::getenv("QUARVEL_DIRECT_PRESENT"); direct && std::strcmp(direct, "0") == 0) {
+    direct_presentation_allowed = false;
+  }
   if (!create_surface_buffers(requested_samples)) {
     platform::window_destroy();
     gl_context = false;
@@ -184,6 +188,10 @@ void OpenGLVurivari::load_entry_points() {
 }
 
 bool OpenGLVurivari::create_surface_buffers(int requested_samples) {
+  // A new frame size: the next present picks the target anew.
+  direct_ = false;
+  shown_kept_ = true;
+  paused_frame_kept_ = false;
   delete_surface_buffers();
   if (!gl.glGenFramebuffersEXT || !gl.glBindFramebufferEXT || !gl.glGenRenderbuffersEXT ||
       !gl.glRenderbufferStorageEXT || !gl.glFramebufferRenderbufferEXT || !gl.glBlitFramebufferEXT ||
@@ -276,20 +284,142 @@ bool OpenGLVurivari::create_surface_buffers(int requested_samples) {
   return true;
 }
 
+void OpenGLVurivari::copy_frame(GLuint from, GLuint to) const {
+  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, from);
+  gl.glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, to);
+  GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+  if (scissor) glDisable(GL_SCISSOR_TEST);
+  gl.glBlitFramebufferEXT(0, 0, surface_width, surface_height, 0, 0, surface_width, surface_height,
+                          GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  if (scissor) glEnable(GL_SCISSOR_TEST);
+}
+
 void OpenGLVurivari::keep_finished_frame() {
+  if (direct_) {
+    // Shown and kept already (the game paused before presenting it).
+    if (paused_frame_kept_) {
+      paused_frame_kept_ = false;
+      shown_kept_ = true;
+      return;
+    }
+    // The frame is in the window's back buffer, which the swap gives away.
+    shown_kept_ = keep_every_frame_;
+    if (keep_every_frame_) copy_frame(0, shown_fbo_);
+    return;
+  }
+  shown_kept_ = true;
   if (samples == 0) {
     std::swap(draw_fbo_, shown_fbo_);
     std::swap(draw_colour_, shown_colour_);
     std::swap(draw_depth_, shown_depth_);
     return;
   }
-  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, draw_fbo_);
+  copy_frame(draw_fbo_, shown_fbo_);
+}
+
+bool OpenGLVurivari::window_buffers_fit() {
+  if (window_fits_ < 0) {
+    GLint read = 0, draw = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING_EXT, &read);
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING_EXT, &draw);
+    gl.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    GLint bits[6] = {0, 0, 0, 0, 0, 0};
+    const GLenum names[6] = {GL_RED_BITS, GL_GREEN_BITS, GL_BLUE_BITS, GL_ALPHA_BITS, GL_DEPTH_BITS, GL_STENCIL_BITS};
+    for (int i = 0; i < 6; ++i) glGetIntegerv(names[i], &bits[i]);
+    GLint window_samples = 0;
+    glGetIntegerv(GL_SAMPLES_ARB, &window_samples);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    // The same bits as the off-screen frame, or the pixels would differ;
+    // and a way to read back what the window shows, for a frame that was
+    // not kept.
+    window_fits_ = bits[0] == 8 && bits[1] == 8 && bits[2] == 8 && bits[3] == 8 && bits[4] == 24 &&
+                   bits[5] == 8 && window_samples == 0 &&
+                   (force_direct_presentation || platform::window_contents_readable());
+    gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, static_cast<GLuint>(read));
+    gl.glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, static_cast<GLuint>(draw));
+  }
+  return window_fits_ != 0;
+}
+
+void OpenGLVurivari::choose_frame_target() {
+  bool direct = false;
+  const bool shown = force_direct_presentation || (direct_presentation_allowed && platform::video_has_display());
+  if (shown && samples == 0 && surface_width > 0 && surface_height > 0 && window_buffers_fit()) {
+    int dw = 0, dh = 0;
+    platform::window_drawable_size(dw, dh);
+    direct = force_direct_presentation ? dw >= surface_width && dh >= surface_height
+                                       : dw == surface_width && dh == surface_height;
+  }
+  direct_ = direct;
+}
+
+void OpenGLVurivari::fetch_presented() const {
+  // Whoever reads the presented frame once reads it again: keep it.
+  keep_every_frame_ = true;
+  if (shown_kept_) return;
+  shown_kept_ = true;
+  // It went straight into the window and was not kept: the window system
+  // shows it. (A GL read of the window's front buffer is not that on every
+  // driver.) The pixels go into the presented framebuffer through a
+  // texture, upside down as GL counts rows.
+  std::vector<uint8_t> rgba(static_cast<size_t>(surface_width) * static_cast<size_t>(surface_height) * 4);
+  if (!platform::window_read_contents(rgba.data(), surface_width, surface_height)) {
+    append_report_line("The presented frame could not be read back from the window");
+    return;
+  }
+  GLint draw = 0, texture = 0, unpack_alignment = 4, unpack_row_length = 0;
+  glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING_EXT, &draw);
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
+  glGetIntegerv(GL_UNPACK_ALIGNMENT, &unpack_alignment);
+  glGetIntegerv(GL_UNPACK_ROW_LENGTH, &unpack_row_length);
+  GLuint picture = 0, framebuffer = 0;
+  glGenTextures(1, &picture);
+  glBindTexture(GL_TEXTURE_2D, picture);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, surface_width, surface_height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+               rgba.data());
+  gl.glGenFramebuffersEXT(1, &framebuffer);
+  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, framebuffer);
+  gl.glFramebufferTexture2DEXT(GL_READ_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, picture, 0);
   gl.glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, shown_fbo_);
   GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
   if (scissor) glDisable(GL_SCISSOR_TEST);
-  gl.glBlitFramebufferEXT(0, 0, surface_width, surface_height, 0, 0, surface_width, surface_height,
+  gl.glBlitFramebufferEXT(0, 0, surface_width, surface_height, 0, surface_height, surface_width, 0,
                           GL_COLOR_BUFFER_BIT, GL_NEAREST);
   if (scissor) glEnable(GL_SCISSOR_TEST);
+  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, 0);
+  gl.glDeleteFramebuffersEXT(1, &framebuffer);
+  glDeleteTextures(1, &picture);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
+  glPixelStorei(GL_UNPACK_ALIGNMENT, unpack_alignment);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, unpack_row_length);
+  gl.glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, static_cast<GLuint>(draw));
+}
+
+OpenGLVurivari::PresentedRead::PresentedRead(const OpenGLVurivari& core) {
+  glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING_EXT, &read_);
+  core.fetch_presented();
+  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, core.shown_fbo_);
+}
+
+OpenGLVurivari::PresentedRead::~PresentedRead() {
+  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, static_cast<GLuint>(read_));
+}
+
+void OpenGLVurivari::show_finished_frame_for_pause() {
+  leave_current_surface();
+  if (!direct_ || shown_kept_) return;
+  copy_frame(0, shown_fbo_);
+  shown_kept_ = true;
+  paused_frame_kept_ = true;
+  if (platform::video_has_display() || force_direct_presentation) {
+    platform::gl_swap();
+    // The frame stays the one being drawn, for the present after the pause.
+    copy_frame(shown_fbo_, 0);
+  }
+  bind_draw_target();
 }
 
 void OpenGLVurivari::delete_surface_buffers() {
@@ -303,7 +433,7 @@ void OpenGLVurivari::delete_surface_buffers() {
 }
 
 void OpenGLVurivari::bind_draw_target() const {
-  if (gl.glBindFramebufferEXT) gl.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, draw_fbo_);
+  if (gl.glBindFramebufferEXT) gl.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target_fbo());
 }
 
 void OpenGLVurivari::check_software_renderer() {
@@ -424,6 +554,10 @@ void OpenGLVurivari::show_presented_in_window() {
   // A window that nothing can ever show (headless drivers) is not drawn:
   // the presented frame itself is kept all the same.
   if (!platform::video_has_display()) return;
+  if (direct_) {
+    platform::gl_swap();
+    return;
+  }
   int dw = 0, dh = 0;
   platform::window_drawable_size(dw, dh);
   if (dw <= 0 || dh <= 0 || surface_width <= 0 || surface_height <= 0) return;
@@ -446,7 +580,7 @@ void OpenGLVurivari::show_presented_in_window() {
   gl.glBlitFramebufferEXT(0, 0, surface_width, surface_height, x0, y0, x0 + out_w, y0 + out_h,
                           GL_COLOR_BUFFER_BIT, GL_NEAREST);
   platform::gl_swap();
-  gl.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, draw_fbo_);
+  gl.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target_fbo());
   glClearColor(clear[0], clear[1], clear[2], clear[3]);
   if (scissor) glEnable(GL_SCISSOR_TEST);
 }
@@ -456,7 +590,18 @@ void OpenGLVurivari::repaint_window() {
   GLint draw = 0, read = 0;
   glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING_EXT, &draw);
   glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING_EXT, &read);
-  show_presented_in_window();
+  if (!direct_) {
+    show_presented_in_window();
+  } else if (shown_kept_ && (platform::video_has_display() || force_direct_presentation)) {
+    // The window's back buffer holds the frame being drawn: it waits in the
+    // spare framebuffer while the presented frame is shown again.
+    copy_frame(0, draw_fbo_);
+    copy_frame(shown_fbo_, 0);
+    platform::gl_swap();
+    copy_frame(draw_fbo_, 0);
+  }
+  // (A frame that went straight into the window and was not kept cannot be
+  // shown again; the next present covers the window.)
   gl.glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, static_cast<GLuint>(draw));
   gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, static_cast<GLuint>(read));
 }
@@ -522,19 +667,21 @@ void OpenGLVurivari::surface_to_window(double sx, double sy, double& wx, double&
 int64_t OpenGLVurivari::presented_pixel(int x, int y) const {
   if (x < 0 || y < 0 || x >= surface_width || y >= surface_height || !shown_fbo_) return -1;
   uint8_t rgb[4] = {0, 0, 0, 0};
-  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, shown_fbo_);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(x, surface_height - 1 - y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
-  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, draw_fbo_);
+  {
+    const PresentedRead presented(*this);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, surface_height - 1 - y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+  }
   return rgb[0] + 256 * rgb[1] + 65536 * rgb[2];
 }
 
 bool OpenGLVurivari::read_presented(uint8_t* rgba, int width, int height) const {
   if (!shown_fbo_ || width != surface_width || height != surface_height) return false;
-  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, shown_fbo_);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
-  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, draw_fbo_);
+  {
+    const PresentedRead presented(*this);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+  }
   // GL rows run bottom-up; hand them out top row first.
   const size_t row = static_cast<size_t>(width) * 4;
   for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {

@@ -1,10 +1,16 @@
 // The graphics core: the window, its GL context and the drawing surface.
 //
-// All drawing goes into an off-screen framebuffer of the surface size (the
+// Drawing goes into an off-screen framebuffer of the surface size (the
 // "draw" framebuffer). present_frame makes it the presented frame (the two
 // framebuffers trade places; with multisampling the frame is resolved into
 // the presented one), which is what the window shows (scaled up with
 // nearest filtering) and what the read-back commands read.
+//
+// A window that shows the surface at its own size (scale 1, no
+// multisampling) is drawn into directly instead, and a present is a swap of
+// its buffers: no copy of the frame at all. The presented frame is then
+// kept (copied aside at the present) only once the game has read it back;
+// the first read takes it from the window's front buffer.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +51,15 @@ class OpenGLVurivari {
   // Makes the draw framebuffer the target again (after an off-screen
   // surface or a presented-frame read).
   void bind_draw_target() const;
+  // From now on every presented frame is kept for reading back (saved
+  // frames ask for this from the start).
+  void keep_presented_frames(bool on = true) { keep_every_frame_ = on; }
+  // A game that pauses (the window lost the focus) while its frames go
+  // straight into the window: the finished frame is shown and kept, so that
+  // the window can be repainted while the game waits.
+  void show_finished_frame_for_pause();
+  // Whether the frame being drawn goes straight into the window.
+  bool drawing_into_window() const { return direct_; }
   // Sends drawing back to the screen when an off-screen surface is current.
   void leave_current_surface();
 
@@ -166,6 +181,13 @@ class OpenGLVurivari {
   // Test switch: textures under a white colour are multiplied by it like
   // under any other (WhiteTexture does nothing).
   bool force_modulated_textures = false;
+  // Test switch: the window's own framebuffer is drawn into whenever it is
+  // at least as large as the surface, with or without a display (the
+  // headless driver's window never shows anything).
+  bool force_direct_presentation = false;
+  // Off (QUARVEL_DIRECT_PRESENT=0): every frame is drawn off-screen and
+  // copied into the window.
+  bool direct_presentation_allowed = true;
   // Polygon batch: x, y, s, t, r, g, b, a per vertex.
   std::vector<float> poly_vertices;
   int poly_count = 0;
@@ -184,6 +206,32 @@ class OpenGLVurivari {
   void show_presented_in_window();
   // Makes the finished draw target the presented frame.
   void keep_finished_frame();
+  // Picks the next frame's target: the window itself or the draw
+  // framebuffer.
+  void choose_frame_target();
+  // Whether the window's framebuffer has what the off-screen frame has
+  // (8 bits a channel with alpha, 24-bit depth, 8-bit stencil).
+  bool window_buffers_fit();
+  // The framebuffer the screen's drawing goes to (0: the window's).
+  GLuint target_fbo() const { return direct_ ? 0 : draw_fbo_; }
+  // Makes sure the presented framebuffer holds the last presented frame.
+  void fetch_presented() const;
+  // Binds the presented frame for reading while it lives (fetched first
+  // when it went straight into the window); the read binding it found comes
+  // back afterwards.
+  class PresentedRead {
+   public:
+    explicit PresentedRead(const OpenGLVurivari& core);
+    ~PresentedRead();
+    PresentedRead(const PresentedRead&) = delete;
+    PresentedRead& operator=(const PresentedRead&) = delete;
+
+   private:
+    GLint read_ = 0;
+  };
+  // Copies a whole surface-sized frame between framebuffers (0: the
+  // window's current read or draw buffer); leaves both bound.
+  void copy_frame(GLuint from, GLuint to) const;
   void check_software_renderer();
   void load_entry_points();
   int choose_window_scale();
@@ -197,6 +245,11 @@ class OpenGLVurivari {
   GLuint bound_texture_ = 0;
   GLuint draw_fbo_ = 0, draw_colour_ = 0, draw_depth_ = 0;
   GLuint shown_fbo_ = 0, shown_colour_ = 0, shown_depth_ = 0;
+  bool direct_ = false;              // the screen's drawing goes into the window
+  int window_fits_ = -1;             // window_buffers_fit(), once known
+  mutable bool shown_kept_ = true;   // shown_fbo_ holds the last presented frame
+  mutable bool keep_every_frame_ = false;
+  bool paused_frame_kept_ = false;   // the frame to present is in shown_fbo_ already
   std::string last_error_;
 };
 

@@ -211,10 +211,9 @@ bool OpenGLVurivari::grab_sprite(int slot, int x, int y, int w, int h) {
 bool OpenGLVurivari::read_presented_bgr(std::vector<uint8_t>& rows) const {
   if (!shown_fbo_ || surface_width <= 0 || surface_height <= 0) return false;
   rows.resize(static_cast<size_t>(surface_width) * static_cast<size_t>(surface_height) * 3);
-  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, shown_fbo_);
+  const PresentedRead presented(*this);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, surface_width, surface_height, GL_BGR, GL_UNSIGNED_BYTE, rows.data());
-  gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, draw_fbo_);
   return true;
 }
 

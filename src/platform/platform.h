@@ -96,6 +96,12 @@ void window_raise();
 bool window_set_fullscreen(bool on);
 // Size of the window's drawable in pixels.
 void window_drawable_size(int& width, int& height);
+// Whether window_read_contents can work here (X11).
+bool window_contents_readable();
+// What the window system shows of the window's top-left width x height
+// pixels, as RGBA rows top row first (alpha 255). False when it cannot be
+// read (not X11, not shown, partly outside the screen).
+bool window_read_contents(uint8_t* rgba, int width, int height);
 // Opaque handle of the window (for host services); null when none.
 void* window_handle();
 void gl_swap();

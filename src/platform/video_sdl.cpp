@@ -2,6 +2,7 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
+#include <X11/Xutil.h>
 #include <dlfcn.h>
 
 #include <cstdio>
@@ -83,6 +84,56 @@ bool wm_fullscreen_state(bool& on) {
   }
   if (data) release(data);
   return true;
+}
+
+// What the X server shows of the window, through Xlib as above.
+struct XlibImageCalls {
+  using GetImage = XImage* (*)(Display*, Drawable, int, int, unsigned, unsigned, unsigned long, int);
+  using GetAttributes = Status (*)(Display*, Window, XWindowAttributes*);
+  using Sync = int (*)(Display*, Bool);
+  using SetHandler = XErrorHandler (*)(XErrorHandler);
+  GetImage get_image = nullptr;
+  GetAttributes attributes = nullptr;
+  Sync sync = nullptr;
+  SetHandler set_handler = nullptr;
+  bool loaded() const { return get_image && attributes && sync && set_handler; }
+};
+
+const XlibImageCalls& xlib_image_calls() {
+  static const XlibImageCalls calls = [] {
+    XlibImageCalls c;
+    void* xlib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+    if (!xlib) return c;
+    c.get_image = reinterpret_cast<XlibImageCalls::GetImage>(dlsym(xlib, "XGetImage"));
+    c.attributes = reinterpret_cast<XlibImageCalls::GetAttributes>(dlsym(xlib, "XGetWindowAttributes"));
+    c.sync = reinterpret_cast<XlibImageCalls::Sync>(dlsym(xlib, "XSync"));
+    c.set_handler = reinterpret_cast<XlibImageCalls::SetHandler>(dlsym(xlib, "XSetErrorHandler"));
+    return c;
+  }();
+  return calls;
+}
+
+bool x11_window(Display*& display, Window& window) {
+  if (!g_window || std::strcmp(SDL_GetCurrentVideoDriver(), "x11") != 0) return false;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(g_window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+  display = info.info.x11.display;
+  window = info.info.x11.window;
+  return display != nullptr;
+}
+
+int ignore_x_error(Display*, XErrorEvent*) { return 0; }
+
+// The lowest set bit of a channel mask and whether the channel is 8 bits.
+bool channel_shift(unsigned long mask, int& shift) {
+  if (mask == 0) return false;
+  shift = 0;
+  while (!(mask & 1)) {
+    mask >>= 1;
+    ++shift;
+  }
+  return mask == 0xFF;
 }
 
 // True when the window manager's fullscreen state differs from the one the
@@ -287,13 +338,18 @@ bool window_create(const WindowRequest& request, std::string& error) {
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-  // All drawing goes to an off-screen framebuffer; the window only shows
-  // the finished frame, so it needs neither depth nor stencil.
-  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
-  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
-  SDL_Window* window = SDL_CreateWindow(request.caption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                        request.width, request.height,
-                                        SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI);
+  // A window that shows the surface at its own size is drawn into directly,
+  // so it asks for the buffers of the off-screen frame (alpha, depth and
+  // stencil); a window system that has no such visual gets a plain one, and
+  // every frame is drawn off-screen and copied into it.
+  SDL_Window* window = nullptr;
+  for (int plain = 0; plain < 2 && !window; ++plain) {
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, plain ? 0 : 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, plain ? 0 : 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, plain ? 0 : 8);
+    window = SDL_CreateWindow(request.caption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, request.width,
+                              request.height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI);
+  }
   if (!window) {
     error = std::string("cannot create the window: ") + SDL_GetError();
     return false;
@@ -378,6 +434,51 @@ bool window_set_fullscreen(bool on) {
     g_fullscreen_settle_ms = SDL_GetTicks64() + 750;
   }
   return done;
+}
+
+bool window_contents_readable() {
+  Display* display = nullptr;
+  Window window = 0;
+  return x11_window(display, window) && xlib_image_calls().loaded();
+}
+
+bool window_read_contents(uint8_t* rgba, int width, int height) {
+  Display* display = nullptr;
+  Window window = 0;
+  const XlibImageCalls& x = xlib_image_calls();
+  if (!rgba || width <= 0 || height <= 0 || !x11_window(display, window) || !x.loaded()) return false;
+  XWindowAttributes attributes;
+  if (!x.attributes(display, window, &attributes) || attributes.map_state != IsViewable ||
+      attributes.width < width || attributes.height < height) {
+    return false;
+  }
+  // A window partly outside the screen cannot be read; the error that says
+  // so must not end the program.
+  x.sync(display, False);
+  const XErrorHandler before = x.set_handler(ignore_x_error);
+  XImage* image = x.get_image(display, window, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                              ~0ul, ZPixmap);
+  x.sync(display, False);
+  x.set_handler(before);
+  if (!image) return false;
+  int rs = 0, gs = 0, bs = 0;
+  const bool readable = image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
+                        channel_shift(image->red_mask, rs) && channel_shift(image->green_mask, gs) &&
+                        channel_shift(image->blue_mask, bs);
+  for (int y = 0; readable && y < height; ++y) {
+    const char* row = image->data + static_cast<size_t>(y) * static_cast<size_t>(image->bytes_per_line);
+    uint8_t* out = rgba + static_cast<size_t>(y) * static_cast<size_t>(width) * 4;
+    for (int px = 0; px < width; ++px, out += 4) {
+      uint32_t p = 0;
+      std::memcpy(&p, row + static_cast<size_t>(px) * 4, 4);
+      out[0] = static_cast<uint8_t>(p >> rs);
+      out[1] = static_cast<uint8_t>(p >> gs);
+      out[2] = static_cast<uint8_t>(p >> bs);
+      out[3] = 255;
+    }
+  }
+  XDestroyImage(image);
+  return readable;
 }
 
 void window_drawable_size(int& width, int& height) {

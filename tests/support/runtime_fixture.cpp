@@ -6,6 +6,10 @@
 
 #include <quarvel/quarvel.h>
 
+#include <cstdlib>
+
+#include "core/engine_state.h"
+#include "core/opengl_vurivari.h"
 #include "test_support.h"
 
 // The GL driver keeps allocations of its own until the process ends (and
@@ -46,6 +50,12 @@ void ensure_runtime() {
   s.captured_mouse = 0;
   quarvel::start_runtime(quarvel::kShowNormal, "Stone Swarm");
   quarvel::reset_debug_position();
+  // The whole suite again with the screen drawn straight into the window's
+  // framebuffer (as at scale 1 on a display), every frame kept.
+  if (const char* direct = std::getenv("QUARVEL_TEST_DIRECT_PRESENT"); direct && *direct == '1') {
+    quarvel::engine().gfx->force_direct_presentation = true;
+    quarvel::engine().gfx->keep_presented_frames();
+  }
 }
 
 void reset_drawing() {
