@@ -348,8 +348,11 @@ void OpenGLVurivari::choose_frame_target() {
   if (shown && samples == 0 && surface_width > 0 && surface_height > 0 && window_buffers_fit()) {
     int dw = 0, dh = 0;
     platform::window_drawable_size(dw, dh);
-    direct = force_direct_presentation ? dw >= surface_width && dh >= surface_height
-                                       : dw == surface_width && dh == surface_height;
+    // (Only a window wholly on the screen can be read back, should a frame
+    // that was not kept be asked for.)
+    direct = force_direct_presentation
+                 ? dw >= surface_width && dh >= surface_height
+                 : dw == surface_width && dh == surface_height && platform::window_inside_display();
   }
   direct_ = direct;
 }

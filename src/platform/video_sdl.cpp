@@ -442,6 +442,17 @@ bool window_contents_readable() {
   return x11_window(display, window) && xlib_image_calls().loaded();
 }
 
+bool window_inside_display() {
+  if (!g_window) return false;
+  const int index = SDL_GetWindowDisplayIndex(g_window);
+  SDL_Rect bounds;
+  if (index < 0 || SDL_GetDisplayBounds(index, &bounds) != 0) return false;
+  int x = 0, y = 0, w = 0, h = 0;
+  SDL_GetWindowPosition(g_window, &x, &y);
+  SDL_GetWindowSize(g_window, &w, &h);
+  return x >= bounds.x && y >= bounds.y && x + w <= bounds.x + bounds.w && y + h <= bounds.y + bounds.h;
+}
+
 bool window_read_contents(uint8_t* rgba, int width, int height) {
   Display* display = nullptr;
   Window window = 0;
