@@ -15,8 +15,10 @@ double FramePacer::learned_ms() const {
   if (count_ == 0) return kStartMarginMs;
   std::array<double, kWindow> sorted{};
   std::copy(overshoots_.begin(), overshoots_.begin() + static_cast<std::ptrdiff_t>(count_), sorted.begin());
-  // The 95th percentile: one sleep in twenty may eat into the spin.
-  const size_t at = std::min(count_ - 1, count_ * 95 / 100);
+  // The median: half the sleeps may eat into the spin (they end a few
+  // hundredths of a millisecond late), and the other half spins no longer
+  // than it must.
+  const size_t at = std::min(count_ - 1, count_ * 50 / 100);
   std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(at),
                    sorted.begin() + static_cast<std::ptrdiff_t>(count_));
   return sorted[at] + kGuardMs;

@@ -2,12 +2,14 @@
 // spins. Sleeps end late by a little (the scheduler's wake-up latency); the
 // wait sleeps to an absolute deadline that much before the grid point and
 // spins the rest, so the margin is learned from how late recent sleeps
-// woke: a high percentile of them plus a small guard. Frames that still come
-// late more often than one in a hundred grow the margin at once; a single
-// late frame, or one later than any margin would have caught, is a stall of
-// the machine, and spinning against it would cost every frame. Otherwise the
-// margin shrinks slowly towards what the sleeps show. Plain arithmetic, no
-// clock of its own.
+// woke: their median plus a small guard (a sleep that ends a few hundredths
+// of a millisecond past the grid point costs nothing anyone sees; a spin
+// costs every frame). Frames that still come more than a quarter of a
+// millisecond late, more often than one in a hundred, grow the margin at
+// once; a single late frame, or one later than any margin would have
+// caught, is a stall of the machine, and spinning against it would cost
+// every frame. Otherwise the margin shrinks slowly towards what the sleeps
+// show. Plain arithmetic, no clock of its own.
 #pragma once
 
 #include <array>
@@ -22,7 +24,7 @@ class FramePacer {
   static constexpr double kLargestMarginMs = 2.0;
   static constexpr double kStartMarginMs = 0.5;
   // A frame handed back later than this after its grid point was late.
-  static constexpr double kLateMs = 0.1;
+  static constexpr double kLateMs = 0.25;
   // A late frame within this many frames of the last one grows the margin.
   static constexpr int kLateSpacing = 100;
 
