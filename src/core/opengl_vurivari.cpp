@@ -295,6 +295,13 @@ void OpenGLVurivari::copy_frame(GLuint from, GLuint to) const {
 }
 
 void OpenGLVurivari::keep_finished_frame() {
+  if (direct_ && !window_holds_surface()) {
+    // The window changed under the frame (fullscreen, another size, hidden):
+    // presented the way of every other window.
+    copy_frame(paused_frame_kept_ ? shown_fbo_ : 0, draw_fbo_);
+    direct_ = false;
+    paused_frame_kept_ = false;
+  }
   if (direct_) {
     // Shown and kept already (the game paused before presenting it).
     if (paused_frame_kept_) {
@@ -342,19 +349,19 @@ bool OpenGLVurivari::window_buffers_fit() {
   return window_fits_ != 0;
 }
 
+bool OpenGLVurivari::window_holds_surface() const {
+  int dw = 0, dh = 0;
+  platform::window_drawable_size(dw, dh);
+  if (force_direct_presentation) return dw >= surface_width && dh >= surface_height;
+  // (Only a window shown whole can be read back, should a frame that was
+  // not kept be asked for.)
+  return dw == surface_width && dh == surface_height && platform::window_shown_whole();
+}
+
 void OpenGLVurivari::choose_frame_target() {
-  bool direct = false;
   const bool shown = force_direct_presentation || (direct_presentation_allowed && platform::video_has_display());
-  if (shown && samples == 0 && surface_width > 0 && surface_height > 0 && window_buffers_fit()) {
-    int dw = 0, dh = 0;
-    platform::window_drawable_size(dw, dh);
-    // (Only a window wholly on the screen can be read back, should a frame
-    // that was not kept be asked for.)
-    direct = force_direct_presentation
-                 ? dw >= surface_width && dh >= surface_height
-                 : dw == surface_width && dh == surface_height && platform::window_inside_display();
-  }
-  direct_ = direct;
+  direct_ = shown && samples == 0 && surface_width > 0 && surface_height > 0 && window_buffers_fit() &&
+            window_holds_surface();
 }
 
 void OpenGLVurivari::fetch_presented() const {

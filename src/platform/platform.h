@@ -96,9 +96,9 @@ void window_raise();
 bool window_set_fullscreen(bool on);
 // Size of the window's drawable in pixels.
 void window_drawable_size(int& width, int& height);
-// Whether the whole window lies on its display (as the window system last
-// told).
-bool window_inside_display();
+// Whether the window is shown (not hidden or minimised) and lies wholly on
+// its display, as the window system last told.
+bool window_shown_whole();
 // Whether window_read_contents can work here (X11).
 bool window_contents_readable();
 // What the window system shows of the window's top-left width x height

@@ -442,8 +442,8 @@ bool window_contents_readable() {
   return x11_window(display, window) && xlib_image_calls().loaded();
 }
 
-bool window_inside_display() {
-  if (!g_window) return false;
+bool window_shown_whole() {
+  if (!g_window || (SDL_GetWindowFlags(g_window) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) != 0) return false;
   const int index = SDL_GetWindowDisplayIndex(g_window);
   SDL_Rect bounds;
   if (index < 0 || SDL_GetDisplayBounds(index, &bounds) != 0) return false;
