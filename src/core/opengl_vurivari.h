@@ -83,9 +83,6 @@ class OpenGLVurivari {
   bool load_background_layer(int layer, const char* file_name, std::string* why = nullptr);
   void clear_background_layer(int layer);
   void draw_background_layer(int layer);
-  // Whether the layer may be drawn as a clear in its one colour, with the
-  // same pixels as its textured quads in the current state.
-  bool background_as_clear(const BackgroundLayer& layer) const;
   void grab_background_layer(int layer);
   void release_layers();
 
@@ -188,10 +185,6 @@ class OpenGLVurivari {
   // at least as large as the surface, with or without a display (the
   // headless driver's window never shows anything).
   bool force_direct_presentation = false;
-  // Test switch: backgrounds of one colour are drawn as textured quads like
-  // any other; and how many were drawn as clears.
-  bool force_textured_backgrounds = false;
-  uint64_t backgrounds_cleared = 0;
   // Off (QUARVEL_DIRECT_PRESENT=0): every frame is drawn off-screen and
   // copied into the window.
   bool direct_presentation_allowed = true;

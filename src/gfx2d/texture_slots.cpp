@@ -4,7 +4,6 @@
 #include "gfx2d/collision_scan.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 #include "core/engine_state.h"
@@ -263,55 +262,6 @@ bool OpenGLVurivari::load_background_layer(int layer, const char* file_name, std
     ++rows;
     l.row_count = rows;
   }
-  const uint8_t* px = image.pixels.data();
-  const size_t bytes = static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 4;
-  bool one = px[3] == 255;
-  for (size_t i = 4; one && i < bytes; i += 4) one = std::memcmp(px + i, px, 4) == 0;
-  l.one_colour = one ? 1 : 0;
-  l.colour = static_cast<uint32_t>(px[0]) | static_cast<uint32_t>(px[1]) << 8 | static_cast<uint32_t>(px[2]) << 16;
-  l.image_width = image.width;
-  l.image_height = image.height;
-  return true;
-}
-
-bool OpenGLVurivari::background_as_clear(const BackgroundLayer& l) const {
-  if (!l.one_colour || force_textured_backgrounds || l.image_width < viewport_width ||
-      l.image_height < viewport_height || viewport_width <= 0 || viewport_height <= 0) {
-    return false;
-  }
-  // Nothing between the texel and the pixel: the texture taken as it stands
-  // (as under WhiteTexture), no test, blend, fog or program, filled
-  // polygons.
-  GLfloat colour[4] = {0, 0, 0, 0};
-  glGetFloatv(GL_CURRENT_COLOR, colour);
-  GLint mode = 0, program = 0, polygon[2] = {0, 0};
-  glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
-  glGetIntegerv(GL_CURRENT_PROGRAM, &program);
-  glGetIntegerv(GL_POLYGON_MODE, polygon);
-  if (force_modulated_textures || (mode != GL_MODULATE && mode != GL_REPLACE) || program != 0 ||
-      polygon[0] != GL_FILL || polygon[1] != GL_FILL) {
-    return false;
-  }
-  if (mode == GL_MODULATE && !(colour[0] == 1.0f && colour[1] == 1.0f && colour[2] == 1.0f && colour[3] == 1.0f)) {
-    return false;
-  }
-  for (GLenum cap : {GL_LIGHTING, GL_BLEND, GL_DEPTH_TEST, GL_STENCIL_TEST, GL_FOG, GL_COLOR_LOGIC_OP, GL_COLOR_SUM,
-                     GL_POLYGON_STIPPLE, GL_FRAGMENT_PROGRAM_ARB, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T,
-                     GL_TEXTURE_3D, GL_TEXTURE_CUBE_MAP}) {
-    if (glIsEnabled(cap)) return false;
-  }
-  while (glGetError() != GL_NO_ERROR) {
-  }
-  // The quads cover the whole viewport only under the 2D projection.
-  GLfloat projection[16], modelview[16];
-  glGetFloatv(GL_PROJECTION_MATRIX, projection);
-  glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-  const float w = static_cast<float>(viewport_width), h = static_cast<float>(viewport_height);
-  const float ortho[16] = {2 / w, 0, 0, 0, 0, -2 / h, 0, 0, 0, 0, -1, 0, -1, 1, 0, 1};
-  for (int i = 0; i < 16; ++i) {
-    const float identity = i % 5 == 0 ? 1.0f : 0.0f;
-    if (std::fabs(projection[i] - ortho[i]) > 1e-6f || modelview[i] != identity) return false;
-  }
   return true;
 }
 
@@ -343,35 +293,7 @@ void OpenGLVurivari::draw_background_layer(int layer) {
   }
   glEnable(GL_TEXTURE_2D);
   current_slot = 0;
-  if (background_as_clear(l)) {
-    // One colour over the whole viewport: a clear gives the same pixels
-    // without a textured pass over the frame. A clear knows no viewport,
-    // so the scissor box becomes the viewport (within any box set).
-    GLint box[4] = {0, 0, 0, 0};
-    GLint old_box[4] = {0, 0, 0, 0};
-    glGetIntegerv(GL_VIEWPORT, box);
-    GLfloat old_clear[4] = {0, 0, 0, 0};
-    glGetIntegerv(GL_SCISSOR_BOX, old_box);
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, old_clear);
-    const bool scissor = glIsEnabled(GL_SCISSOR_TEST);
-    if (scissor) {
-      const GLint x0 = std::max(box[0], old_box[0]), y0 = std::max(box[1], old_box[1]);
-      const GLint x1 = std::min(box[0] + box[2], old_box[0] + old_box[2]);
-      const GLint y1 = std::min(box[1] + box[3], old_box[1] + old_box[3]);
-      box[0] = x0;
-      box[1] = y0;
-      box[2] = std::max(0, x1 - x0);
-      box[3] = std::max(0, y1 - y0);
-    }
-    glScissor(box[0], box[1], box[2], box[3]);
-    glEnable(GL_SCISSOR_TEST);
-    glClearColor((l.colour & 0xFF) / 255.0f, (l.colour >> 8 & 0xFF) / 255.0f, (l.colour >> 16 & 0xFF) / 255.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glClearColor(old_clear[0], old_clear[1], old_clear[2], old_clear[3]);
-    glScissor(old_box[0], old_box[1], old_box[2], old_box[3]);
-    if (!scissor) glDisable(GL_SCISSOR_TEST);
-    ++backgrounds_cleared;
-  } else {
+  {
     const WhiteTexture white(*this);
     float x0 = 0;
     for (int i = 0; i < l.column_count && i < kLayerTiles; ++i) {
@@ -431,7 +353,6 @@ void OpenGLVurivari::grab_background_layer(int layer) {
   }
   l.column_count = columns;
   l.row_count = rows;
-  l.one_colour = 0;  // a picture of the screen: drawn as it is
   bound_texture_ = 0;
   bind_slot_texture(-1, -1, false, nullptr);
 }

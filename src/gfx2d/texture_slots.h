@@ -43,12 +43,6 @@ struct BackgroundLayer {
   int32_t tile_height[kLayerTiles][kLayerTiles];
   int32_t column_count;
   int32_t row_count;
-  // A picture of one opaque colour (0x00BBGGRR) and its size: it can be
-  // drawn as a clear in that colour.
-  int32_t one_colour;  // 0: no
-  uint32_t colour;
-  int32_t image_width;
-  int32_t image_height;
 };
 
 // Unpack alignment 1, no row length, no skips: pixel data as uploads hand it.

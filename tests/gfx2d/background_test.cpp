@@ -1,13 +1,10 @@
 // Background layers: loaded pictures drawn at the start of every frame.
-#include <functional>
 #include <string>
-#include <vector>
 
 #include <quarvel/quarvel.h>
 
 #include "core/engine_state.h"
 #include "core/opengl_vurivari.h"
-#include "gfx2d/draw_state.h"
 #include "runtime_fixture.h"
 #include "test_images.h"
 #include "test_support.h"
@@ -90,78 +87,6 @@ TEST_F(RuntimeTest, AreaBeyondASmallPictureIsBlack) {
   show_screen();
   EXPECT_EQ(get_pixel(50, 50), 0xFFFFFF);
   EXPECT_EQ(get_pixel(150, 150), 0);
-}
-
-// A picture of one colour is drawn as a clear where that gives the same
-// pixels as its textured quads, and as quads everywhere else.
-TEST_F(RuntimeTest, OneColourBackgroundDrawsAsItsPictureWouldInEveryState) {
-  OpenGLVurivari& gfx = *engine().gfx;
-  struct Case {
-    const char* name;
-    std::string picture;
-    std::function<void()> state;  // made before the layer is drawn, undone after
-    bool cleared;
-  };
-  std::vector<uint32_t> two(320 * 240, 0x3060A0);
-  two[5000] = 0x3060A1;
-  const std::string mixed = temp_dir() + "/almost_one_colour.bmp";
-  write_bmp24(mixed, 320, 240, two);
-  const std::string plain = solid_file("one_colour.bmp", 320, 240, 0x3060A0);
-  const Case cases[] = {
-      {"whole screen", plain, [] {}, true},
-      {"larger picture", solid_file("one_colour_large.bmp", 700, 600, 0x10E020), [] {}, true},
-      {"viewport", plain, [] { set_viewport(10, 20, 100, 80); }, true},
-      {"viewport in a scissor box",
-       plain,
-       [] {
-         set_viewport(10, 20, 100, 80);
-         glEnable(GL_SCISSOR_TEST);
-         glScissor(50, 150, 200, 30);
-       },
-       true},
-      {"off-screen surface",
-       plain,
-       [] {
-         create_screen(2, 42, 64, 32);
-         use_screen(2);
-       },
-       true},
-      {"smaller picture", solid_file("one_colour_small.bmp", 200, 100, 0x3060A0), [] {}, false},
-      {"two colours", mixed, [] {}, false},
-      {"translucent", plain, [] { set_alpha_mode(0.5); }, false},
-      {"additive",
-       plain,
-       [] {
-         glEnable(GL_BLEND);
-         glBlendFunc(GL_ONE, GL_ONE);
-       },
-       false},
-      {"coloured", plain, [] { glColor4f(1.0f, 0.5f, 1.0f, 1.0f); }, false},
-      {"3D view", plain, [] { start_3d_view(1, 100, 60); }, false},
-  };
-  for (const Case& c : cases) {
-    std::vector<uint8_t> frames[2];
-    for (int textured = 0; textured < 2; ++textured) {
-      gfx.force_textured_backgrounds = textured != 0;
-      ASSERT_TRUE(gfx.load_background_layer(0, c.picture.c_str()));
-      draw_rect(0, 0, 320, 240, 0x808080);
-      c.state();
-      const uint64_t before = gfx.backgrounds_cleared;
-      draw_background_layer(0);
-      EXPECT_EQ(gfx.backgrounds_cleared - before, textured == 0 && c.cleared ? 1u : 0u) << c.name;
-      glDisable(GL_SCISSOR_TEST);
-      use_screen(-1);
-      set_alpha_mode(0);
-      set_viewport(0, 0, 320, 240);
-      gfx.clear_background_layer(0);
-      draw_sprite(42, 250, 200);  // the surface's picture, where it was drawn into
-      show_screen();
-      frames[textured].resize(320 * 240 * 4);
-      ASSERT_TRUE(gfx.read_presented(frames[textured].data(), 320, 240));
-    }
-    EXPECT_EQ(frames[0], frames[1]) << c.name;
-  }
-  gfx.force_textured_backgrounds = false;
 }
 
 TEST_F(RuntimeTest, MissingBackgroundClearsIt) {
