@@ -189,6 +189,8 @@ struct SdlRenderer {
   explicit SdlRenderer(benchmark::State& state) {
     SDL_SetHint(SDL_HINT_RENDER_DRIVER, "opengl");
     SDL_SetHint(SDL_HINT_RENDER_BATCHING, "1");
+    // SDL's own defaults for the window's buffers, not the runtime's.
+    SDL_GL_ResetAttributes();
     window = SDL_CreateWindow("sdl", 0, 0, 320, 240,
                               SDL_WINDOW_OPENGL | (in_window() ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN));
     renderer = window ? SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED) : nullptr;
