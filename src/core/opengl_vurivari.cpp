@@ -358,6 +358,8 @@ bool OpenGLVurivari::window_holds_surface() const {
   return dw == surface_width && dh == surface_height && platform::window_shown_whole();
 }
 
+bool OpenGLVurivari::swaps_window() const { return force_direct_presentation || platform::video_has_display(); }
+
 void OpenGLVurivari::choose_frame_target() {
   const bool shown = force_direct_presentation || (direct_presentation_allowed && platform::video_has_display());
   direct_ = shown && samples == 0 && surface_width > 0 && surface_height > 0 && window_buffers_fit() &&
@@ -424,7 +426,7 @@ void OpenGLVurivari::show_finished_frame_for_pause() {
   copy_frame(0, shown_fbo_);
   shown_kept_ = true;
   paused_frame_kept_ = true;
-  if (platform::video_has_display() || force_direct_presentation) {
+  if (swaps_window()) {
     platform::gl_swap();
     // The frame stays the one being drawn, for the present after the pause.
     copy_frame(shown_fbo_, 0);
@@ -602,7 +604,7 @@ void OpenGLVurivari::repaint_window() {
   glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING_EXT, &read);
   if (!direct_) {
     show_presented_in_window();
-  } else if (shown_kept_ && (platform::video_has_display() || force_direct_presentation)) {
+  } else if (shown_kept_ && swaps_window()) {
     // The window's back buffer holds the frame being drawn: it waits in the
     // spare framebuffer while the presented frame is shown again.
     copy_frame(0, draw_fbo_);

@@ -10,7 +10,7 @@
 // multisampling) is drawn into directly instead, and a present is a swap of
 // its buffers: no copy of the frame at all. The presented frame is then
 // kept (copied aside at the present) only once the game has read it back;
-// the first read takes it from the window's front buffer.
+// the first read takes it from what the window system shows.
 #pragma once
 
 #include <cstdint>
@@ -214,6 +214,9 @@ class OpenGLVurivari {
   bool window_buffers_fit();
   // Whether the window's framebuffer can take the whole surface now.
   bool window_holds_surface() const;
+  // Whether swapping the window's buffers is worth doing (a display, or the
+  // test switch that draws into the headless window).
+  bool swaps_window() const;
   // The framebuffer the screen's drawing goes to (0: the window's).
   GLuint target_fbo() const { return direct_ ? 0 : draw_fbo_; }
   // Makes sure the presented framebuffer holds the last presented frame.

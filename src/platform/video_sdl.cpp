@@ -50,31 +50,45 @@ std::string no_display_cause() {
   return "cannot open a window: no display (DISPLAY is not set)";
 }
 
-// The window manager's fullscreen state of the window (_NET_WM_STATE), read
-// through Xlib, which SDL has loaded already; false when it cannot be told
-// (not X11).
-bool wm_fullscreen_state(bool& on) {
+// Xlib, which SDL has loaded already (null if it cannot be had).
+void* xlib_library() {
+  static void* xlib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+  return xlib;
+}
+
+// The window's X display and window; false when it is not an X11 window.
+bool x11_window(Display*& display, Window& window) {
   if (!g_window || std::strcmp(SDL_GetCurrentVideoDriver(), "x11") != 0) return false;
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (!SDL_GetWindowWMInfo(g_window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+  display = info.info.x11.display;
+  window = info.info.x11.window;
+  return display != nullptr;
+}
+
+// The window manager's fullscreen state of the window (_NET_WM_STATE), read
+// through Xlib; false when it cannot be told (not X11).
+bool wm_fullscreen_state(bool& on) {
+  Display* display = nullptr;
+  Window window = 0;
+  if (!x11_window(display, window)) return false;
   using InternAtom = Atom (*)(Display*, const char*, Bool);
   using GetProperty = int (*)(Display*, Window, Atom, long, long, Bool, Atom, Atom*, int*, unsigned long*,
                               unsigned long*, unsigned char**);
   using Free = int (*)(void*);
-  static void* xlib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+  static void* xlib = xlib_library();
   static auto intern = xlib ? reinterpret_cast<InternAtom>(dlsym(xlib, "XInternAtom")) : nullptr;
   static auto get = xlib ? reinterpret_cast<GetProperty>(dlsym(xlib, "XGetWindowProperty")) : nullptr;
   static auto release = xlib ? reinterpret_cast<Free>(dlsym(xlib, "XFree")) : nullptr;
   if (!intern || !get || !release) return false;
-  Display* display = info.info.x11.display;
   const Atom state = intern(display, "_NET_WM_STATE", False);
   const Atom fullscreen = intern(display, "_NET_WM_STATE_FULLSCREEN", False);
   Atom type = 0;
   int format = 0;
   unsigned long count = 0, after = 0;
   unsigned char* data = nullptr;
-  if (get(display, info.info.x11.window, state, 0, 64, False, XA_ATOM, &type, &format, &count, &after, &data) !=
+  if (get(display, window, state, 0, 64, False, XA_ATOM, &type, &format, &count, &after, &data) !=
       Success) {
     return false;
   }
@@ -87,7 +101,7 @@ bool wm_fullscreen_state(bool& on) {
   return true;
 }
 
-// What the X server shows of the window, through Xlib as above.
+// What the X server shows of the window, through Xlib.
 struct XlibImageCalls {
   using GetImage = XImage* (*)(Display*, Drawable, int, int, unsigned, unsigned, unsigned long, int);
   using GetAttributes = Status (*)(Display*, Window, XWindowAttributes*);
@@ -103,7 +117,7 @@ struct XlibImageCalls {
 const XlibImageCalls& xlib_image_calls() {
   static const XlibImageCalls calls = [] {
     XlibImageCalls c;
-    void* xlib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+    void* xlib = xlib_library();
     if (!xlib) return c;
     c.get_image = reinterpret_cast<XlibImageCalls::GetImage>(dlsym(xlib, "XGetImage"));
     c.attributes = reinterpret_cast<XlibImageCalls::GetAttributes>(dlsym(xlib, "XGetWindowAttributes"));
@@ -112,16 +126,6 @@ const XlibImageCalls& xlib_image_calls() {
     return c;
   }();
   return calls;
-}
-
-bool x11_window(Display*& display, Window& window) {
-  if (!g_window || std::strcmp(SDL_GetCurrentVideoDriver(), "x11") != 0) return false;
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(g_window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
-  display = info.info.x11.display;
-  window = info.info.x11.window;
-  return display != nullptr;
 }
 
 int ignore_x_error(Display*, XErrorEvent*) { return 0; }

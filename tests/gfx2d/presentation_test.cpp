@@ -71,6 +71,17 @@ void draw_scene(int part) {
   rotate_sprite(40, 100, 170, 30);
 }
 
+// The scene drawn off-screen and presented, as read back.
+std::vector<uint8_t> reference_frame() {
+  gfx().keep_presented_frames(true);
+  gfx().force_direct_presentation = false;
+  show_screen();
+  draw_scene(0);
+  draw_scene(1);
+  show_screen();
+  return presented();
+}
+
 TEST_F(DirectPresentationTest, FrameInTheWindowReadsBackAsOneDrawnOffScreen) {
   std::vector<uint8_t> frames[2];
   for (int direct = 0; direct < 2; ++direct) {
@@ -88,12 +99,7 @@ TEST_F(DirectPresentationTest, FrameInTheWindowReadsBackAsOneDrawnOffScreen) {
 }
 
 TEST_F(DirectPresentationTest, RepaintWhileDrawingKeepsBothFrames) {
-  gfx().keep_presented_frames(true);
-  draw_into_window(false);
-  draw_scene(0);
-  draw_scene(1);
-  show_screen();
-  const std::vector<uint8_t> reference = presented();
+  const std::vector<uint8_t> reference = reference_frame();
 
   draw_into_window(true);
   draw_rect(0, 0, 320, 240, 0x123456u);
@@ -110,12 +116,7 @@ TEST_F(DirectPresentationTest, RepaintWhileDrawingKeepsBothFrames) {
 }
 
 TEST_F(DirectPresentationTest, PausedGameShowsAndKeepsItsFinishedFrame) {
-  gfx().keep_presented_frames(true);
-  draw_into_window(false);
-  draw_scene(0);
-  draw_scene(1);
-  show_screen();
-  const std::vector<uint8_t> reference = presented();
+  const std::vector<uint8_t> reference = reference_frame();
 
   draw_into_window(true);
   gfx().keep_presented_frames(false);  // as for a game that never read a frame
