@@ -3,8 +3,11 @@
 # under Xvfb (Mesa's software rasteriser), process CPU time (every thread:
 # the game, the rasteriser's threads, sound) over a stretch of the title
 # screen, as a percentage of one core, at scale 1 and at the default scale.
+# Each scale is measured REPETITIONS times, the scales taking turns; the
+# median is reported with every run beside it (this machine's speed drifts
+# by a few points between runs).
 #
-#   scripts/bench-title.sh [BUILD_DIR] [SECONDS]   (default: build-release, 10)
+#   scripts/bench-title.sh [BUILD_DIR] [SECONDS] [REPETITIONS]   (default: build-release, 10, 3)
 #
 # Needs the game built (README, "Benchmarks"), xvfb-run and Xvfb.
 set -euo pipefail
@@ -45,7 +48,19 @@ if [ "${QUARVEL_BENCH_TITLE_SCALE+set}" = set ]; then
   measure "$QUARVEL_BENCH_TITLE_SCALE"
   exit 0
 fi
-for scale in 1 ""; do
-  pct=$(QUARVEL_BENCH_TITLE_SCALE=$scale xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$build" "$seconds")
-  echo "title screen, scale ${scale:-default}: ${pct} % of a core (process)"
+repetitions=${3:-3}
+declare -A runs
+for ((i = 0; i < repetitions; i++)); do
+  for scale in 1 ""; do
+    pct=$(QUARVEL_BENCH_TITLE_SCALE=$scale xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$build" "$seconds")
+    runs[${scale:-default}]+="$pct "
+  done
+done
+for scale in 1 default; do
+  python3 - "$scale" ${runs[$scale]} <<'PY'
+import statistics, sys
+scale, runs = sys.argv[1], [float(r) for r in sys.argv[2:]]
+print("title screen, scale %s: %.1f %% of a core (process), median of %d runs: %s"
+      % (scale, statistics.median(runs), len(runs), " / ".join("%.1f" % r for r in runs)))
+PY
 done
