@@ -236,8 +236,8 @@ void BM_SlowGame(benchmark::State& state) {
 BENCHMARK(BM_SlowGame)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // How late the runtime's sleep wakes up: what the spin at the end of the
-// frame wait has to cover. Sleeps of 1, 2 and 4 ms (the longest single
-// sleep of the wait), each 200 times.
+// frame wait has to cover. Sleeps of 1, 2 and 4 ms (the length of the
+// wait's last sleep) one after the other, each 200 times.
 void BM_SleepOvershoot(benchmark::State& state) {
   const double length = static_cast<double>(state.range(0));
   constexpr int kSleeps = 200;
