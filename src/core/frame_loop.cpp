@@ -22,6 +22,9 @@ namespace {
 // and the spin after it covers the difference on every frame. One long
 // sleep and one short one cost fewer wake-ups than short sleeps all along.
 constexpr double kLastSleepMs = 4.0;
+// Longest single sleep, so that window events (a repaint, the close button)
+// keep flowing while a game with a slow frame rate waits.
+constexpr double kLongestSleepMs = 16.0;
 // The frame wait sleeps to an absolute deadline the pacer's margin before
 // the grid point and spins for the rest, which keeps the grid exact at a
 // few percent of a core.
@@ -144,7 +147,7 @@ double OpenGLVurivari::present_frame() {
     if (now > next_frame_ms) break;
     const double spin_from = next_frame_ms - frame_pacer().margin_ms();
     const bool last_sleep = spin_from - now <= kLastSleepMs;
-    const double wake = last_sleep ? spin_from : spin_from - kLastSleepMs;
+    const double wake = last_sleep ? spin_from : std::min(spin_from - kLastSleepMs, now + kLongestSleepMs);
     if (wake > now) {
       platform::sleep_until_ms(wake);
       woke = now_ms();
