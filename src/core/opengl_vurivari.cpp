@@ -284,13 +284,14 @@ bool OpenGLVurivari::create_surface_buffers(int requested_samples) {
   return true;
 }
 
-void OpenGLVurivari::copy_frame(GLuint from, GLuint to) const {
+void OpenGLVurivari::copy_frame(GLuint from, GLuint to, bool upside_down) const {
   gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, from);
   gl.glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, to);
   GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
   if (scissor) glDisable(GL_SCISSOR_TEST);
-  gl.glBlitFramebufferEXT(0, 0, surface_width, surface_height, 0, 0, surface_width, surface_height,
-                          GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  const int y0 = upside_down ? surface_height : 0, y1 = upside_down ? 0 : surface_height;
+  gl.glBlitFramebufferEXT(0, 0, surface_width, surface_height, 0, y0, surface_width, y1, GL_COLOR_BUFFER_BIT,
+                          GL_NEAREST);
   if (scissor) glEnable(GL_SCISSOR_TEST);
 }
 
@@ -395,12 +396,7 @@ void OpenGLVurivari::fetch_presented() const {
   gl.glGenFramebuffersEXT(1, &framebuffer);
   gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, framebuffer);
   gl.glFramebufferTexture2DEXT(GL_READ_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, picture, 0);
-  gl.glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, shown_fbo_);
-  GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
-  if (scissor) glDisable(GL_SCISSOR_TEST);
-  gl.glBlitFramebufferEXT(0, 0, surface_width, surface_height, 0, surface_height, surface_width, 0,
-                          GL_COLOR_BUFFER_BIT, GL_NEAREST);
-  if (scissor) glEnable(GL_SCISSOR_TEST);
+  copy_frame(framebuffer, shown_fbo_, true);
   gl.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, 0);
   gl.glDeleteFramebuffersEXT(1, &framebuffer);
   glDeleteTextures(1, &picture);

@@ -235,8 +235,9 @@ class OpenGLVurivari {
     GLint read_ = 0;
   };
   // Copies a whole surface-sized frame between framebuffers (0: the
-  // window's current read or draw buffer); leaves both bound.
-  void copy_frame(GLuint from, GLuint to) const;
+  // window's current read or draw buffer), turned upside down if asked;
+  // leaves both bound.
+  void copy_frame(GLuint from, GLuint to, bool upside_down = false) const;
   void check_software_renderer();
   void load_entry_points();
   int choose_window_scale();

@@ -77,7 +77,7 @@ bool wm_fullscreen_state(bool& on) {
   using GetProperty = int (*)(Display*, Window, Atom, long, long, Bool, Atom, Atom*, int*, unsigned long*,
                               unsigned long*, unsigned char**);
   using Free = int (*)(void*);
-  static void* xlib = xlib_library();
+  void* xlib = xlib_library();
   static auto intern = xlib ? reinterpret_cast<InternAtom>(dlsym(xlib, "XInternAtom")) : nullptr;
   static auto get = xlib ? reinterpret_cast<GetProperty>(dlsym(xlib, "XGetWindowProperty")) : nullptr;
   static auto release = xlib ? reinterpret_cast<Free>(dlsym(xlib, "XFree")) : nullptr;

@@ -1,8 +1,8 @@
 // Frames drawn straight into a shown window (scale 1 on a real X server)
 // and read back: a game that never read a frame reads one for the first
-// time (taken from the window's front buffer), then every frame after it
-// (kept at each present); a grab from the screen and a sprite drawn from
-// it. Prints one line and exits 0 when every read was right.
+// time (taken from what the X server shows of the window), then every
+// frame after it (kept at each present); a grab from the screen and a
+// sprite drawn from it. Prints one line and exits 0 when every read was right.
 //
 //   x11_present_probe [runtime options]
 #include <cstdio>
