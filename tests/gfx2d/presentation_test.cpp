@@ -2,8 +2,9 @@
 // surface's own size): the same pixels as a frame drawn off-screen, and the
 // frame being drawn left alone by repaints and pauses. The headless driver's
 // window is never shown, so the switch that allows it without a display is
-// used here; the first read of a frame that was not kept (from the window's
-// front buffer) needs a real X server and is checked by e2e.x11_present.
+// used here; the first read of a frame that was not kept (from what the X
+// server shows of the window) needs a real X server and is checked by
+// e2e.x11_present.
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -36,6 +37,9 @@ class DirectPresentationTest : public RuntimeTest {
     show_screen();
     ASSERT_EQ(gfx().drawing_into_window(), direct);
   }
+  // The whole scene drawn into the window (or off-screen) and presented,
+  // as read back.
+  std::vector<uint8_t> scene_frame(bool direct);
   bool forced_before_ = engine().gfx->force_direct_presentation;
 };
 
@@ -71,11 +75,9 @@ void draw_scene(int part) {
   rotate_sprite(40, 100, 170, 30);
 }
 
-// The scene drawn off-screen and presented, as read back.
-std::vector<uint8_t> reference_frame() {
+std::vector<uint8_t> DirectPresentationTest::scene_frame(bool direct) {
   gfx().keep_presented_frames(true);
-  gfx().force_direct_presentation = false;
-  show_screen();
+  draw_into_window(direct);
   draw_scene(0);
   draw_scene(1);
   show_screen();
@@ -85,12 +87,7 @@ std::vector<uint8_t> reference_frame() {
 TEST_F(DirectPresentationTest, FrameInTheWindowReadsBackAsOneDrawnOffScreen) {
   std::vector<uint8_t> frames[2];
   for (int direct = 0; direct < 2; ++direct) {
-    gfx().keep_presented_frames(true);
-    draw_into_window(direct != 0);
-    draw_scene(0);
-    draw_scene(1);
-    show_screen();
-    frames[direct] = presented();
+    frames[direct] = scene_frame(direct != 0);
     // A read does not change the frame: a second one gives the same.
     EXPECT_EQ(presented(), frames[direct]);
   }
@@ -99,7 +96,7 @@ TEST_F(DirectPresentationTest, FrameInTheWindowReadsBackAsOneDrawnOffScreen) {
 }
 
 TEST_F(DirectPresentationTest, RepaintWhileDrawingKeepsBothFrames) {
-  const std::vector<uint8_t> reference = reference_frame();
+  const std::vector<uint8_t> reference = scene_frame(false);
 
   draw_into_window(true);
   draw_rect(0, 0, 320, 240, 0x123456u);
@@ -116,7 +113,7 @@ TEST_F(DirectPresentationTest, RepaintWhileDrawingKeepsBothFrames) {
 }
 
 TEST_F(DirectPresentationTest, PausedGameShowsAndKeepsItsFinishedFrame) {
-  const std::vector<uint8_t> reference = reference_frame();
+  const std::vector<uint8_t> reference = scene_frame(false);
 
   draw_into_window(true);
   gfx().keep_presented_frames(false);  // as for a game that never read a frame
